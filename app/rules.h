@@ -1,0 +1,49 @@
+#pragma once
+// The window's message handling, written once for every shell: the SDL2 game,
+// the Win32 game and the headless simulator all feed their events through here.
+
+#include "game/game_state.h"
+#include "game/platform.h"
+#include "render/gdi.h"
+
+#include <cstdint>
+
+namespace nuvalo {
+
+// What the message rules ask of the shell beyond the game's own services.
+class Shell : public Platform {
+  public:
+    // Ask for one repaint of the whole window (the paint rule runs later).
+    virtual void invalidate() = 0;
+    // Close the window as the close box would; the shell then destroys it,
+    // which runs onDestroy.
+    virtual void closeWindow() = 0;
+    // End the message loop with this exit code.
+    virtual void quit(int exitCode) = 0;
+
+  protected:
+    ~Shell() = default;
+};
+
+// Everything the program keeps, alive from window creation to destruction.
+struct App {
+    GameState state;
+    GdiResources gdi;
+};
+
+enum VirtualKey : int { kVkEscape = 27, kVkSpace = 32, kVkLeft = 37, kVkRight = 39 };
+
+// Start button area, bounds inclusive.
+inline constexpr int kButtonLeft = 460, kButtonTop = 50, kButtonRight = 540, kButtonBottom = 70;
+
+void onCreate(App& app, Shell& shell, std::uint32_t seed); // seed: the calendar time
+void onDestroy(App& app, Shell& shell);
+void onPaint(App& app, Shell& shell); // composes the frame into app.gdi
+void onKeyDown(App& app, int vk);
+void onKeyUp(App& app, Shell& shell, int vk);
+void onTimer(App& app, Shell& shell);
+void onMouseMove(App& app, std::uint32_t lParam);
+void onLButtonDown(App& app, Shell& shell);
+void onLButtonUp(App& app);
+
+} // namespace nuvalo

@@ -1,0 +1,38 @@
+#pragma once
+// Run start, spawning, the simulation tick and the collision test.
+
+#include "game/game_state.h"
+#include "game/platform.h"
+
+#include <cstdint>
+
+namespace nuvalo {
+
+// The game's own random source: a 32-bit linear congruential generator with
+// 15-bit results. It keeps the C library's names but never its sequence.
+void srand(std::uint32_t seed);
+int rand();
+
+void startRun(GameState& s, Platform& platform);
+
+void respawnStones(GameState& s);
+void respawnBoulder(GameState& s);
+void respawnTarget(GameState& s);
+void driftTarget(GameState& s);
+
+void gameTick(GameState& s, Platform& platform);
+
+enum Collision : int { kNothing = 0, kObstacle = 1, kTarget = 2 };
+int checkCollision(const GameState& s);
+
+// The run's score: truncated distance plus 2000 per target of kind 0 and
+// 10000 per target of kind 1, in 32-bit signed arithmetic.
+std::int32_t runScore(const GameState& s);
+
+// The state side of the result tally, run once per composed frame while a
+// result shows: `advanceTally` first (before anything is drawn), then
+// `tallyCuesAndSave` (after drawing).
+void advanceTally(GameState& s);
+void tallyCuesAndSave(GameState& s, Platform& platform);
+
+} // namespace nuvalo

@@ -1,0 +1,17 @@
+#pragma once
+// The best-score file: one decimal integer and a line feed in "save.dat".
+
+#include <cstdint>
+
+namespace nuvalo {
+
+inline constexpr const char* kSaveFile = "save.dat";
+
+// The stored best score, or 0 when the file is missing or holds no number.
+float loadBest(const char* path = kSaveFile);
+
+// Stores `score` unless the file holds a greater number. Returns 1 only when
+// the new number is in place, 0 otherwise.
+int saveBestIfHigher(std::int32_t score, const char* path = kSaveFile);
+
+} // namespace nuvalo

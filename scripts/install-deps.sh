@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a given task needs, only those still missing.
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test play fuzz windows)
+set -euo pipefail
+
+declare -A groups=(
+    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev"
+    [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick"
+    [play]=""
+    [fuzz]="clang-14 libclang-rt-14-dev"
+    [windows]="g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick"
+)
+
+wanted=()
+for g in "$@"; do
+    if [[ -z "${groups[$g]+x}" ]]; then
+        echo "install-deps: unknown group '$g'" >&2
+        exit 2
+    fi
+    # shellcheck disable=SC2206
+    wanted+=(${groups[$g]})
+done
+
+missing=()
+for p in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+    as_root=()
+elif command -v sudo >/dev/null; then
+    as_root=(sudo)
+else
+    echo "install-deps: these packages are missing and there is no sudo to install them: ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
