@@ -1,0 +1,51 @@
+#include "game/game.h"
+
+#include "game/numbers.h"
+#include "persist/best_score.h"
+
+namespace nuvalo {
+
+namespace {
+constexpr int kLastTallyStep = 180;
+constexpr const char* kTallySound = "Ton/button03.wav";
+constexpr const char* kSavedSound = "Ton/decide04.wav";
+} // namespace
+
+std::int32_t runScore(const GameState& s) {
+    // Formed wide so that an absurd count cannot wrap into a wrong sign.
+    const std::int64_t bonus = 2000 * static_cast<std::int64_t>(s.targetsDown[0]) +
+                               10000 * static_cast<std::int64_t>(s.targetsDown[1]);
+    return addSaturated(truncToInt32(static_cast<double>(s.distance)), bonus);
+}
+
+void advanceTally(GameState& s) {
+    if (s.resultTicks > kLastTallyStep) {
+        s.running = 0;
+        s.resultTicks = 0;
+        s.resultPhase = 2;
+    } else if (s.resultPhase == 1) {
+        s.resultTicks += 1;
+    }
+}
+
+void tallyCuesAndSave(GameState& s, Platform& platform) {
+    if (s.resultPhase != 1) {
+        return;
+    }
+    switch (s.resultTicks) {
+    case 60:
+    case 120:
+    case 150:
+        platform.playSound(kTallySound);
+        break;
+    case kLastTallyStep:
+        if (saveBestIfHigher(runScore(s)) != 0) {
+            platform.playSound(kSavedSound);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace nuvalo
