@@ -1,0 +1,167 @@
+#include "persist/best_score.h"
+
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace nuvalo {
+
+namespace {
+
+// Reads a number the way a "%d" conversion does, one byte at a time: white
+// space first, an optional sign, then digits up to the first non-digit.
+// Beyond the int32 range the value saturates instead of being undefined.
+class NumberReader {
+  public:
+    // Takes the next byte; false once the number is complete or impossible.
+    bool feed(unsigned char c) {
+        switch (stage_) {
+        case Stage::Space:
+            if (c == ' ' || (c >= '\t' && c <= '\r')) {
+                return true;
+            }
+            stage_ = Stage::Sign;
+            if (c == '+' || c == '-') {
+                negative_ = c == '-';
+                return true;
+            }
+            [[fallthrough]];
+        case Stage::Sign:
+        case Stage::Digits:
+            if (c < '0' || c > '9') {
+                return false;
+            }
+            stage_ = Stage::Digits;
+            // One past the int32 magnitude is enough to know the result saturates.
+            if (magnitude_ <= kLimit) {
+                magnitude_ = magnitude_ * 10 + (c - '0');
+            }
+            return true;
+        }
+        return false;
+    }
+
+    std::optional<std::int32_t> value() const {
+        if (stage_ != Stage::Digits) {
+            return std::nullopt;
+        }
+        if (negative_) {
+            return magnitude_ >= kLimit ? std::numeric_limits<std::int32_t>::min()
+                                        : static_cast<std::int32_t>(-magnitude_);
+        }
+        return magnitude_ >= kLimit - 1 ? std::numeric_limits<std::int32_t>::max()
+                                        : static_cast<std::int32_t>(magnitude_);
+    }
+
+  private:
+    static constexpr std::int64_t kLimit = 2147483648; // |INT32_MIN|
+    enum class Stage { Space, Sign, Digits };
+    Stage stage_ = Stage::Space;
+    bool negative_ = false;
+    std::int64_t magnitude_ = 0;
+};
+
+// The stored number, if the file opens and holds one.
+struct StoredValue {
+    bool opened = false;
+    std::optional<std::int32_t> value;
+};
+
+StoredValue readStored(const char* path) {
+    StoredValue stored;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return stored;
+    }
+    stored.opened = true;
+    NumberReader reader;
+    for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
+        if (!reader.feed(static_cast<unsigned char>(c))) {
+            break;
+        }
+    }
+    std::fclose(file);
+    stored.value = reader.value();
+    return stored;
+}
+
+bool syncToDisk(std::FILE* file) {
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return fsync(fileno(file)) == 0;
+#endif
+}
+
+bool replaceFile(const char* from, const char* to) {
+#ifdef _WIN32
+    // std::rename will not replace an existing file on Windows.
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(from, to) == 0;
+#endif
+}
+
+// Writes "%d\n" to `path` so that the old file stays whole until the new one
+// is complete on disk.
+bool writeAtomically(std::int32_t score, const char* path) {
+    const std::string temp = std::string(path) + ".tmp";
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool ok = std::fprintf(file, "%d\n", static_cast<int>(score)) > 0;
+    ok = std::fflush(file) == 0 && ok;
+    ok = ok && syncToDisk(file);
+    ok = std::fclose(file) == 0 && ok;
+    ok = ok && replaceFile(temp.c_str(), path);
+    if (!ok) {
+        std::remove(temp.c_str());
+    }
+    return ok;
+}
+
+} // namespace
+
+std::optional<std::int32_t> parseBest(const char* text, std::size_t length) {
+    NumberReader reader;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!reader.feed(static_cast<unsigned char>(text[i]))) {
+            break;
+        }
+    }
+    return reader.value();
+}
+
+float loadBest(const char* path) {
+    return static_cast<float>(readStored(path).value.value_or(0));
+}
+
+int saveBestIfHigher(std::int32_t score, const char* path) {
+    const StoredValue stored = readStored(path);
+    if (stored.value.value_or(0) > score) {
+        return 0;
+    }
+    if (stored.opened) {
+        // A save.dat the player has made read-only stays as it is.
+        std::FILE* probe = std::fopen(path, "r+b");
+        if (probe == nullptr) {
+            return 0;
+        }
+        std::fclose(probe);
+    }
+    return writeAtomically(score, path) ? 1 : 0;
+}
+
+} // namespace nuvalo
