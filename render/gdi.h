@@ -14,6 +14,9 @@ inline constexpr int kFrameHeight = 450;
 // lets the OR/AND raster operations draw masked sprites.
 using Pixel = std::uint32_t;
 
+inline constexpr Pixel kBlack = 0x000000;
+inline constexpr Pixel kWhite = 0xFFFFFF;
+
 // A decoded sheet or the back buffer: row-major, top row first, `width` pixels a row.
 struct Bitmap {
     std::unique_ptr<Pixel[]> pixels;
@@ -21,8 +24,36 @@ struct Bitmap {
     int height = 0;
 };
 
+// Where drawing goes: a view of a bitmap's pixels, as a device context is to
+// GDI. A default (empty) surface swallows every drawing call.
+struct Surface {
+    Pixel* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+// The drawing objects in the order they are created; they are released in a
+// different order (see releaseDrawingResources).
+enum class GdiObject : std::uint8_t {
+    whitePen,
+    grayPen,
+    blackBrush,
+    whiteBrush,
+    starSheet,
+    steinSheet,
+    botanSheet,
+    backBufferBitmap,
+    backBufferDC,
+};
+inline constexpr int kGdiObjectCount = 9;
+
+// Told of every creation and release, for tools and tests that check the
+// lifecycle; null in the game.
+using GdiObserver = void (*)(void* context, GdiObject object, bool created);
+
 struct GdiResources {
     Bitmap backBufferBitmap; // the frame, kFrameWidth x kFrameHeight
+    Surface backBufferDC;    // every drawing routine draws here
     Pixel whitePen = 0;      // created and released only; never drawn with
     Pixel grayPen = 0;
     Pixel blackBrush = 0;
@@ -30,6 +61,10 @@ struct GdiResources {
     Bitmap starSheet;  // "Kemri"
     Bitmap steinSheet; // "Stein"
     Bitmap botanSheet; // "Botan"
+
+    std::uint32_t liveObjects = 0; // one bit per GdiObject
+    GdiObserver observer = nullptr;
+    void* observerContext = nullptr;
 };
 
 } // namespace nuvalo
