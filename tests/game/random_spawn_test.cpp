@@ -1,0 +1,184 @@
+#include "tests/game/support.h"
+
+#include <array>
+
+namespace nuvalo::test {
+namespace {
+
+TEST(RandomSource, FollowsTheFixedSequence) {
+    srand(1);
+    EXPECT_EQ(rand(), 130);
+    EXPECT_EQ(rand(), 10982);
+    EXPECT_EQ(rand(), 1090);
+    EXPECT_EQ(rand(), 11656);
+    EXPECT_EQ(rand(), 7117);
+    srand(0xFFFFFFFFu);
+    EXPECT_EQ(rand(), 561);
+    EXPECT_EQ(rand(), 22046);
+}
+
+TEST(RandomSource, SeedingThrowsOneValueAway) {
+    srand(0);
+    EXPECT_EQ(rand(), 346);
+    EXPECT_EQ(rand(), 130); // the first value seen after srand(1)
+}
+
+TEST(RandomSource, ValuesAreFifteenBitsAndNeverNegative) {
+    srand(12345);
+    int lowest = 32767;
+    int highest = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int v = rand();
+        ASSERT_GE(v, 0);
+        ASSERT_LE(v, 32767);
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    }
+    EXPECT_LT(lowest, 16);
+    EXPECT_GT(highest, 32750);
+}
+
+// Finds a seed whose next two draws give this chain start and step.
+std::uint32_t seedForChain(int startX, int step) {
+    for (std::uint32_t seed = 0;; ++seed) {
+        srand(seed);
+        const int x = rand() % 376;
+        const int s = (rand() % 13 - 6) * 3;
+        if (x == startX && s == step) {
+            return seed;
+        }
+    }
+}
+
+std::array<int, kStoneCount> chainFor(int startX, int step) {
+    srand(seedForChain(startX, step));
+    GameState s;
+    respawnStones(s);
+    std::array<int, kStoneCount> xs{};
+    for (int i = 0; i < kStoneCount; ++i) {
+        EXPECT_EQ(s.stones[i].y, 500 + 50 * i);
+        xs[static_cast<std::size_t>(i)] = s.stones[i].x;
+    }
+    return xs;
+}
+
+TEST(StoneChain, ZigzagsAndTurnsOnlyAfterPassingTheBound) {
+    using Xs = std::array<int, kStoneCount>;
+    EXPECT_EQ(chainFor(100, 18), (Xs{100, 118, 136, 154, 172, 190, 208, 226, 244}));
+    EXPECT_EQ(chainFor(350, 18), (Xs{350, 368, 350, 332, 314, 296, 278, 260, 242}));
+    EXPECT_EQ(chainFor(370, 18), (Xs{370, 388, 370, 388, 370, 388, 370, 388, 370}));
+    EXPECT_EQ(chainFor(0, -18), (Xs{0, -18, 0, -18, 0, -18, 0, -18, 0}));
+    // A stone exactly on a bound does not turn the chain.
+    EXPECT_EQ(chainFor(329, 18), (Xs{329, 347, 365, 383, 365, 347, 329, 311, 293}));
+    EXPECT_EQ(chainFor(46, -18), (Xs{46, 28, 10, -8, 10, 28, 46, 64, 82}));
+    EXPECT_EQ(chainFor(211, 0), (Xs{211, 211, 211, 211, 211, 211, 211, 211, 211}));
+}
+
+TEST(Placement, StaysInItsRangesAndDrawsOneTargetInFourOfKindOne) {
+    srand(99);
+    GameState s;
+    int kindOne = 0;
+    constexpr int kRounds = 40000;
+    for (int i = 0; i < kRounds; ++i) {
+        respawnBoulder(s);
+        respawnTarget(s);
+        respawnStones(s);
+        ASSERT_GE(s.boulderY, 500);
+        ASSERT_LE(s.boulderY, 599);
+        ASSERT_GE(s.boulderX, 0);
+        ASSERT_LE(s.boulderX, 349);
+        ASSERT_GE(s.targetY, 1500);
+        ASSERT_LE(s.targetY, 1999);
+        ASSERT_GE(s.targetX, 0);
+        ASSERT_LE(s.targetX, 374);
+        for (const Stone& stone : s.stones) {
+            ASSERT_GE(stone.x, -18);
+            ASSERT_LE(stone.x, 393);
+        }
+        kindOne += s.targetKind;
+    }
+    EXPECT_NEAR(kindOne, kRounds / 4, kRounds / 40);
+}
+
+TEST(Placement, NewTargetKeepsTheDriftOfTheOldOne) {
+    GameState s;
+    s.driftDir = -1;
+    s.driftTicks = 17;
+    srand(5);
+    respawnTarget(s);
+    EXPECT_EQ(s.driftDir, -1);
+    EXPECT_EQ(s.driftTicks, 17);
+}
+
+TEST(TargetDrift, BouncesOffTheLeftEdgeAndComesBack) {
+    GameState s;
+    s.targetKind = 1;
+    s.targetX = 14;
+    s.targetY = 1000;
+    s.driftDir = -1;
+    driftTarget(s);
+    EXPECT_EQ(s.targetX, 8);
+    EXPECT_EQ(s.driftDir, 1);
+    driftTarget(s);
+    EXPECT_EQ(s.targetX, 14);
+}
+
+TEST(TargetDrift, BouncesOffTheRightEdgeWithoutClamping) {
+    GameState s;
+    s.targetKind = 0;
+    s.targetX = 365;
+    s.targetY = 1000;
+    driftTarget(s);
+    EXPECT_EQ(s.targetX, 368);
+    EXPECT_EQ(s.driftDir, -1);
+}
+
+TEST(TargetDrift, TurnsOnEveryFortyFirstCall) {
+    GameState s;
+    s.targetX = 200;
+    s.targetY = 1000;
+    for (int i = 0; i < 40; ++i) {
+        driftTarget(s);
+    }
+    EXPECT_EQ(s.driftDir, 1);
+    EXPECT_EQ(s.driftTicks, 40);
+    EXPECT_EQ(s.targetX, 320);
+    driftTarget(s);
+    EXPECT_EQ(s.driftDir, -1);
+    EXPECT_EQ(s.driftTicks, 0);
+    EXPECT_EQ(s.targetX, 317);
+}
+
+TEST(TargetDrift, TimedTurnCanSendItBackToTheSameEdge) {
+    GameState s;
+    s.targetKind = 0;
+    s.targetX = 12;
+    s.targetY = 1000;
+    s.driftDir = -1;
+    s.driftTicks = 38;
+    driftTarget(s); // 9: still inside, no bounce
+    EXPECT_EQ(s.targetX, 9);
+    driftTarget(s); // 6: bounce
+    EXPECT_EQ(s.driftDir, 1);
+    driftTarget(s); // the timed turn: back towards the edge
+    EXPECT_EQ(s.targetX, 3);
+    EXPECT_EQ(s.driftDir, 1); // and bounced again
+}
+
+TEST(TargetDrift, KindOneClimbsOnlyOnceInView) {
+    GameState s;
+    s.targetX = 200;
+    s.targetKind = 1;
+    s.targetY = 450;
+    driftTarget(s);
+    EXPECT_EQ(s.targetY, 450);
+    s.targetY = 449;
+    driftTarget(s);
+    EXPECT_EQ(s.targetY, 447);
+    s.targetKind = 0;
+    driftTarget(s);
+    EXPECT_EQ(s.targetY, 447);
+}
+
+} // namespace
+} // namespace nuvalo::test

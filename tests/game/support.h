@@ -1,0 +1,78 @@
+#pragma once
+// Shared helpers for the core tests: a recording platform and a fixture that
+// runs each test in a fresh working directory (the game reads and writes
+// "save.dat" in the current directory).
+
+#include "game/game.h"
+#include "game/game_state.h"
+#include "game/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace nuvalo::test {
+
+class RecordingPlatform : public Platform {
+  public:
+    void armTimer() override { ++timerArms; }
+    void playSound(const char* path) override { sounds.emplace_back(path); }
+
+    int timerArms = 0;
+    std::vector<std::string> sounds;
+};
+
+class InTempDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device entropy;
+        dir_ = std::filesystem::temp_directory_path() /
+               ("nuvalo-test-" + std::to_string(entropy()) + std::to_string(entropy()));
+        std::filesystem::create_directory(dir_);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    static void writeFile(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string readFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+  private:
+    std::filesystem::path dir_;
+    std::filesystem::path previous_;
+};
+
+// A run in progress with every object far below the frame, so that ticks run
+// undisturbed until a test places something in the star's way.
+inline GameState quietRun() {
+    GameState s;
+    s.running = 1;
+    s.starX = 200;
+    s.starY = 80;
+    s.distance = 1000.0f;
+    s.speed = 5.0f;
+    for (int i = 0; i < kStoneCount; ++i) {
+        s.stones[i] = {100, 1000000 + 50 * i};
+    }
+    s.boulderX = 100;
+    s.boulderY = 1000000;
+    s.targetX = 100;
+    s.targetY = 2000000;
+    return s;
+}
+
+} // namespace nuvalo::test
