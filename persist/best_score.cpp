@@ -150,10 +150,12 @@ float loadBest(const char* path) {
 
 int saveBestIfHigher(std::int32_t score, const char* path) {
     const StoredValue stored = readStored(path);
-    if (stored.value.value_or(0) > score) {
-        return 0;
-    }
     if (stored.opened) {
+        // A file without a readable number counts as 0; only a missing file
+        // lets a negative score through.
+        if (stored.value.value_or(0) > score) {
+            return 0;
+        }
         // A save.dat the player has made read-only stays as it is.
         std::FILE* probe = std::fopen(path, "r+b");
         if (probe == nullptr) {
