@@ -11,8 +11,7 @@ constexpr int kPlaces = 6; // a number never shows more
 // What the untruncated value must exceed for place k to show (place 0 always shows).
 constexpr double kThreshold[kPlaces] = {0.0, 9.0, 99.0, 999.0, 9999.0, 99999.0};
 
-// Shift-JIS labels. Strings are split where a hex escape would otherwise
-// swallow the digits after it.
+// Shift-JIS labels.
 constexpr char kDistanceLabel[] = "\x97\x8E\x89\xBA\x8B\x97\x97\xA3";             // 落下距離
 constexpr char kBestLabel[] = "\x89\xDF\x8B\x8E\x8D\xC5\x8D\x82\x8B\x4C\x98\x5E"; // 過去最高記録
 constexpr char kPoints[] = "\x93\x5F";                                            // 点

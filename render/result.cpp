@@ -9,29 +9,16 @@ namespace nuvalo {
 
 namespace {
 
-constexpr char kResultTitle[] = "\x8C\x8B\x89\xCA";                   // 結果
-constexpr char kDistanceLabel[] = "\x97\x8E\x89\xBA\x8B\x97\x97\xA3"; // 落下距離
-constexpr char kScoreLabel[] = "\x93\xBE\x93\x5F";                    // 得点
-constexpr char kPoints[] = "\x93\x5F";                                // 点
-constexpr char kTargetsLabel[] = "\x8C\x82\x92\xC4\x90\x94";          // 撃墜数
-constexpr char kTimes2000[] = "\x81\x7E"
-                              "2000"
-                              "\x93\x5F"; // ×2000点
-constexpr char kTimes10000[] = "\x81\x7E"
-                               "10000"
-                               "\x93\x5F"; // ×10000点
+constexpr char kResultTitle[] = "\x8C\x8B\x89\xCA";                    // 結果
+constexpr char kDistanceLabel[] = "\x97\x8E\x89\xBA\x8B\x97\x97\xA3";  // 落下距離
+constexpr char kScoreLabel[] = "\x93\xBE\x93\x5F";                     // 得点
+constexpr char kPoints[] = "\x93\x5F";                                 // 点
+constexpr char kTargetsLabel[] = "\x8C\x82\x92\xC4\x90\x94";           // 撃墜数
+constexpr char kTimes2000[] = "\x81\x7E\x32\x30\x30\x30\x93\x5F";      // ×2000点
+constexpr char kTimes10000[] = "\x81\x7E\x31\x30\x30\x30\x30\x93\x5F"; // ×10000点
 
-constexpr std::int32_t kBonus0 = 2000;
-constexpr std::int32_t kBonus1 = 10000;
-
-// Sums in 32-bit two's complement, as the score is defined; the wrap only
-// matters for absurd target counts, where a signed overflow would be undefined.
-std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t wrapMul(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
+constexpr std::int64_t kBonus0 = 2000;
+constexpr std::int64_t kBonus1 = 10000;
 
 } // namespace
 
@@ -54,10 +41,11 @@ void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& pl
     }
     if (shownAt(60)) {
         drawLabel(dst, 250, 320, kPoints);
-        // The score grows by each bonus as its row appears.
-        const std::int32_t b0 = shownAt(120) ? wrapMul(kBonus0, s.targetsDown[0]) : 0;
-        const std::int32_t b1 = shownAt(150) ? wrapMul(kBonus1, s.targetsDown[1]) : 0;
-        const std::int32_t v = wrapAdd(wrapAdd(truncToInt32(s.distance), b0), b1);
+        // The score grows by each bonus as its row appears; complete, it is
+        // the run's score (saturating like it rather than wrapping).
+        const std::int64_t b0 = shownAt(120) ? kBonus0 * s.targetsDown[0] : 0;
+        const std::int64_t b1 = shownAt(150) ? kBonus1 * s.targetsDown[1] : 0;
+        const std::int32_t v = addSaturated(truncToInt32(s.distance), b0 + b1);
         const double t = (static_cast<double>(b0) + double{s.distance}) + static_cast<double>(b1);
         drawNumber(gdi, dst, 230, 320, v, t, 2);
     }

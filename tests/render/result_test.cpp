@@ -1,0 +1,333 @@
+// The result screen: the reveal timeline, the score build-up, the badge, and
+// the tally's cues and save as composed frames drive them.
+
+#include "app/rules.h"
+#include "render/cells.h"
+#include "render/render.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace nuvalo {
+namespace {
+
+using test::frame;
+using test::isFilled;
+using test::placesAt;
+using test::resources;
+using test::showsCell;
+using test::showsText;
+
+constexpr const char* kTitle = "\x8C\x8B\x89\xCA";
+constexpr const char* kDistanceLabel = "\x97\x8E\x89\xBA\x8B\x97\x97\xA3";
+constexpr const char* kScoreLabel = "\x93\xBE\x93\x5F";
+constexpr const char* kPoints = "\x93\x5F";
+constexpr const char* kTargetsLabel = "\x8C\x82\x92\xC4\x90\x94";
+constexpr const char* kTimes2000 = "\x81\x7E\x32\x30\x30\x30\x93\x5F";
+constexpr const char* kTimes10000 = "\x81\x7E\x31\x30\x30\x30\x30\x93\x5F";
+
+// Runs the test in a fresh working directory, where "save.dat" lives.
+class InTempDir {
+  public:
+    InTempDir() : previous_(std::filesystem::current_path()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ =
+            std::filesystem::temp_directory_path() / (std::string("nuvalo-render-") + info->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+    }
+    ~InTempDir() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
+    InTempDir(const InTempDir&) = delete;
+    InTempDir& operator=(const InTempDir&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+    std::filesystem::path dir_;
+};
+
+std::string readFile(const char* path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+GameState finishedRun(float distance, int kind0, int kind1, float best) {
+    GameState s = test::emptyField();
+    s.crashTimer = 512;
+    s.resultPhase = 1;
+    s.resultTicks = 0;
+    s.distance = distance;
+    s.targetsDown[0] = kind0;
+    s.targetsDown[1] = kind1;
+    s.bestScore = best;
+    return s;
+}
+
+// Composes the tally frame whose step 1 brings resultTicks to `ticks`.
+GameState frameAtTick(int ticks, float distance = 234.9f, int kind0 = 3, int kind1 = 1) {
+    GameState s = finishedRun(distance, kind0, kind1, 0.0f);
+    s.resultTicks = ticks - 1;
+    test::compose(s);
+    EXPECT_EQ(s.resultTicks, ticks);
+    return s;
+}
+
+GameState completeFrame(float distance, int kind0, int kind1, float best) {
+    GameState s = finishedRun(distance, kind0, kind1, best);
+    s.resultPhase = 2;
+    s.running = 0;
+    test::compose(s);
+    EXPECT_EQ(s.resultPhase, 2);
+    EXPECT_EQ(s.resultTicks, 0);
+    return s;
+}
+
+struct Visible {
+    bool labels;   // distance and score labels
+    bool numbers;  // distance with its unit, score with "点"
+    bool targets;  // "撃墜数"
+    bool kind0Row; // icon, count, "×2000点"
+    bool kind1Row; // icon, count, "×10000点"
+    bool badge;
+};
+
+// Expects each part either drawn exactly or absent (white).
+void expectShows(const Visible& v, const char* when) {
+    const GdiResources& gdi = resources();
+    const Surface f = frame();
+    const auto textIf = [&](bool shown, int x, int y, const char* text) {
+        if (shown) {
+            EXPECT_TRUE(showsText(f, x, y, text)) << when << ": text at " << x << "," << y;
+        } else {
+            EXPECT_TRUE(isFilled(f, x, y, x + test::textWidth(text), y + 16, kWhite))
+                << when << ": text at " << x << "," << y;
+        }
+    };
+    const auto cellIf = [&](bool shown, int x, int y, const Bitmap& sheet, Cell c) {
+        if (shown) {
+            EXPECT_TRUE(showsCell(f, x, y, sheet, c)) << when << ": cell at " << x << "," << y;
+        } else {
+            EXPECT_TRUE(isFilled(f, x, y, x + c.w, y + c.h, kWhite))
+                << when << ": cell at " << x << "," << y;
+        }
+    };
+    EXPECT_TRUE(showsText(f, 180, 50, kTitle)) << when;
+    textIf(v.labels, 120, 100, kDistanceLabel);
+    textIf(v.labels, 120, 300, kScoreLabel);
+    cellIf(v.numbers, 250, 120, gdi.botanSheet, cells::kUnitKm);
+    textIf(v.numbers, 250, 320, kPoints);
+    if (!v.numbers) {
+        EXPECT_EQ(placesAt(f, 230, 120, 6), "      ") << when;
+        EXPECT_EQ(placesAt(f, 230, 320, 6), "      ") << when;
+    }
+    textIf(v.targets, 120, 170, kTargetsLabel);
+    cellIf(v.kind0Row, 165, 202, gdi.steinSheet, cells::targetIcon(0));
+    textIf(v.kind0Row, 250, 200, kTimes2000);
+    cellIf(v.kind1Row, 165, 242, gdi.steinSheet, cells::targetIcon(1));
+    textIf(v.kind1Row, 250, 240, kTimes10000);
+    if (!v.kind0Row) {
+        EXPECT_EQ(placesAt(f, 230, 200, 2), "  ") << when;
+    }
+    if (!v.kind1Row) {
+        EXPECT_EQ(placesAt(f, 230, 240, 2), "  ") << when;
+    }
+    cellIf(v.badge, 270, 350, gdi.botanSheet, cells::kBadgeLeft);
+    cellIf(v.badge, 304, 350, gdi.botanSheet, cells::kBadgeRight);
+    // Nothing else is drawn on the result screen.
+    EXPECT_TRUE(isFilled(f, 0, 0, 400, 50, kWhite)) << when;
+    EXPECT_TRUE(isFilled(f, 0, 370, 400, 450, kWhite)) << when;
+    EXPECT_TRUE(isFilled(f, 0, 0, 120, 450, kWhite)) << when;
+}
+
+TEST(ResultTimeline, LinesAppearStepByStep) {
+    frameAtTick(1);
+    expectShows({false, false, false, false, false, false}, "tick 1");
+    frameAtTick(30);
+    expectShows({false, false, false, false, false, false}, "tick 30");
+    frameAtTick(31);
+    expectShows({true, false, false, false, false, false}, "tick 31");
+    frameAtTick(60);
+    expectShows({true, false, false, false, false, false}, "tick 60");
+    frameAtTick(61);
+    expectShows({true, true, false, false, false, false}, "tick 61");
+    frameAtTick(91);
+    expectShows({true, true, true, false, false, false}, "tick 91");
+    frameAtTick(121);
+    expectShows({true, true, true, true, false, false}, "tick 121");
+    frameAtTick(151);
+    expectShows({true, true, true, true, true, false}, "tick 151");
+    frameAtTick(181); // the last tally frame: still no badge
+    expectShows({true, true, true, true, true, false}, "tick 181");
+    completeFrame(234.9f, 3, 1, 0.0f);
+    expectShows({true, true, true, true, true, true}, "complete");
+}
+
+TEST(ResultTimeline, ScoreGrowsAsTheBonusRowsAppear) {
+    const Surface f = frame();
+    for (const int tick : {61, 120}) {
+        frameAtTick(tick);
+        EXPECT_EQ(placesAt(f, 230, 120, 6), "   234") << tick;
+        EXPECT_EQ(placesAt(f, 230, 320, 6), "   234") << tick;
+    }
+    for (const int tick : {121, 150}) {
+        frameAtTick(tick);
+        EXPECT_EQ(placesAt(f, 230, 320, 6), "  6234") << tick;
+        EXPECT_EQ(placesAt(f, 230, 200, 2), "03") << tick;
+    }
+    for (const int tick : {151, 181}) {
+        frameAtTick(tick);
+        EXPECT_EQ(placesAt(f, 230, 320, 6), " 16234") << tick;
+        EXPECT_EQ(placesAt(f, 230, 240, 2), "01") << tick;
+    }
+    completeFrame(234.9f, 3, 1, 0.0f);
+    EXPECT_EQ(placesAt(f, 230, 320, 6), " 16234");
+}
+
+TEST(ResultTimeline, TwoPlacesAlwaysAndThresholdsOnTheUntruncatedValue) {
+    const Surface f = frame();
+    completeFrame(5.7f, 0, 0, 0.0f);
+    EXPECT_EQ(placesAt(f, 230, 120, 6), "    05");
+    EXPECT_EQ(placesAt(f, 230, 320, 6), "    05");
+    completeFrame(99.5f, 0, 0, 0.0f);
+    EXPECT_EQ(placesAt(f, 230, 120, 6), "   099");
+    EXPECT_EQ(placesAt(f, 230, 320, 6), "   099");
+    completeFrame(10.0f, 12, 0, 0.0f);
+    EXPECT_EQ(placesAt(f, 230, 200, 2), "12");
+    EXPECT_EQ(placesAt(f, 230, 320, 6), " 24010");
+    // A negative distance (a run that went up) leaves its places blank.
+    completeFrame(-3.5f, 0, 0, 0.0f);
+    EXPECT_EQ(placesAt(f, 230, 120, 6), "      ");
+}
+
+TEST(ResultBadge, OnlyForAScoreAboveTheBestAndOnlyWhenComplete) {
+    const GdiResources& gdi = resources();
+    const auto badgeShown = [&] {
+        return showsCell(frame(), 270, 350, gdi.botanSheet, cells::kBadgeLeft) &&
+               showsCell(frame(), 304, 350, gdi.botanSheet, cells::kBadgeRight);
+    };
+    const auto badgeAbsent = [&] { return isFilled(frame(), 270, 350, 338, 370, kWhite); };
+    completeFrame(234.9f, 3, 1, 16234.0f); // equal: no badge
+    EXPECT_TRUE(badgeAbsent());
+    completeFrame(234.9f, 3, 1, 16233.0f);
+    EXPECT_TRUE(badgeShown());
+    completeFrame(234.9f, 3, 1, 16233.5f); // compared in floating point
+    EXPECT_TRUE(badgeShown());
+    completeFrame(5.7f, 0, 0, 5.0f); // 5 is not above 5.0
+    EXPECT_TRUE(badgeAbsent());
+    completeFrame(0.0f, 0, 0, -1.0f);
+    EXPECT_TRUE(badgeShown());
+    // The two halves join without a gap.
+    EXPECT_EQ(cells::kBadgeLeft.w, 304 - 270);
+}
+
+// Composes frames until the tally completes; returns each cue with the
+// resultTicks of the frame that played it.
+std::vector<std::pair<int, std::string>> runTally(GameState& s) {
+    std::vector<std::pair<int, std::string>> cues;
+    test::RecordingPlatform platform;
+    for (int frameNo = 1; frameNo <= 182; ++frameNo) {
+        const std::size_t before = platform.sounds.size();
+        composeFrame(resources(), s, platform);
+        for (std::size_t i = before; i < platform.sounds.size(); ++i) {
+            cues.emplace_back(s.resultTicks, platform.sounds[i]);
+        }
+        if (frameNo <= 181) {
+            EXPECT_EQ(s.resultTicks, frameNo);
+            EXPECT_EQ(s.resultPhase, 1);
+        }
+    }
+    return cues;
+}
+
+TEST(ResultTally, CuesAndTheSaveComeOnTheirStepsThenItHalts) {
+    InTempDir dir;
+    GameState s = finishedRun(234.9f, 3, 1, 0.0f);
+    const auto cues = runTally(s);
+    const std::vector<std::pair<int, std::string>> want = {{60, "Ton/button03.wav"},
+                                                           {120, "Ton/button03.wav"},
+                                                           {150, "Ton/button03.wav"},
+                                                           {180, "Ton/decide04.wav"}};
+    EXPECT_EQ(cues, want);
+    EXPECT_EQ(readFile("save.dat"), "16234\n");
+    EXPECT_EQ(s.resultPhase, 2);
+    EXPECT_EQ(s.running, 0);
+    EXPECT_EQ(s.resultTicks, 0);
+    expectShows({true, true, true, true, true, true}, "after the tally");
+
+    // The complete screen is redrawn unchanged, silently, without saving.
+    std::filesystem::remove("save.dat");
+    test::RecordingPlatform platform;
+    for (int i = 0; i < 3; ++i) {
+        composeFrame(resources(), s, platform);
+    }
+    EXPECT_TRUE(platform.sounds.empty());
+    EXPECT_FALSE(std::filesystem::exists("save.dat"));
+    EXPECT_EQ(s.resultPhase, 2);
+    expectShows({true, true, true, true, true, true}, "complete, redrawn");
+}
+
+TEST(ResultTally, EqualStoredScoreIsRewrittenWithoutBadge) {
+    InTempDir dir;
+    std::ofstream("save.dat") << "16234\n";
+    GameState s = finishedRun(234.9f, 3, 1, 16234.0f);
+    const auto cues = runTally(s);
+    ASSERT_FALSE(cues.empty());
+    EXPECT_EQ(cues.back(), (std::pair<int, std::string>{180, "Ton/decide04.wav"}));
+    EXPECT_EQ(readFile("save.dat"), "16234\n");
+    expectShows({true, true, true, true, true, false}, "equal score");
+}
+
+TEST(ResultTally, OneLessStoredEarnsTheBadgeAndTheNewScore) {
+    InTempDir dir;
+    std::ofstream("save.dat") << "16233\n";
+    GameState s = finishedRun(234.9f, 3, 1, 16233.0f);
+    runTally(s);
+    EXPECT_EQ(readFile("save.dat"), "16234\n");
+    expectShows({true, true, true, true, true, true}, "one less stored");
+}
+
+class NullShell final : public Shell {
+  public:
+    void armTimer() override {}
+    void playSound(const char*) override {}
+    void invalidate() override {}
+    void closeWindow() override {}
+    void quit(int) override {}
+};
+
+TEST(ResultTally, SpaceDuringTheTallyIsIgnoredAndRestartsAfterIt) {
+    InTempDir dir;
+    App app;
+    NullShell shell;
+    app.state = finishedRun(234.9f, 3, 1, 0.0f);
+    app.state.resultTicks = 100;
+    onKeyDown(app, kVkSpace);
+    onKeyUp(app, shell, kVkSpace);
+    EXPECT_EQ(app.state.resultPhase, 1);
+    EXPECT_EQ(app.state.resultTicks, 100);
+    test::compose(app.state);
+    expectShows({true, true, true, false, false, false}, "tick 101 after Space");
+
+    app.state.resultPhase = 2;
+    app.state.running = 0;
+    app.state.resultTicks = 0;
+    onKeyDown(app, kVkSpace);
+    onKeyUp(app, shell, kVkSpace);
+    EXPECT_EQ(app.state.resultPhase, 0);
+    test::compose(app.state);
+    // The playfield is back: black, with the run's objects still below it.
+    EXPECT_TRUE(isFilled(frame(), 0, 0, 400, 450, kBlack));
+}
+
+} // namespace
+} // namespace nuvalo
