@@ -1,0 +1,225 @@
+#include "app/rules.h"
+
+#include "game/game.h"
+#include "tests/game/support.h"
+
+#include <cstring>
+
+namespace nuvalo::test {
+namespace {
+
+class RecordingShell : public Shell {
+  public:
+    void armTimer() override { ++timerArms; }
+    void playSound(const char* path) override { sounds.emplace_back(path); }
+    void invalidate() override { ++invalidations; }
+    void closeWindow() override { ++closes; }
+    void quit(int exitCode) override { quitCodes.push_back(exitCode); }
+
+    int timerArms = 0;
+    int invalidations = 0;
+    int closes = 0;
+    std::vector<int> quitCodes;
+    std::vector<std::string> sounds;
+};
+
+class Rules : public InTempDir {
+  protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        writeFile("save.dat", "321\n");
+        onCreate(app, shell, 2024);
+    }
+
+    void pressAndRelease(int vk) {
+        onKeyDown(app, vk);
+        onKeyUp(app, shell, vk);
+    }
+    void clickAt(int x, int y) {
+        onMouseMove(app, static_cast<std::uint32_t>(y) << 16 | static_cast<std::uint32_t>(x));
+        onLButtonDown(app, shell);
+        onLButtonUp(app);
+    }
+    // Ticks and paints until the run has crashed and its tally is complete.
+    void playUntilHalted() {
+        for (int i = 0; i < 200000 && app.state.running == 1; ++i) {
+            onTimer(app, shell);
+            onPaint(app, shell);
+        }
+        ASSERT_EQ(app.state.running, 0);
+    }
+
+    App app;
+    RecordingShell shell;
+};
+
+TEST_F(Rules, WindowOpensOnAPreparedButHaltedRun) {
+    const GameState& s = app.state;
+    EXPECT_EQ(s.running, 0);
+    EXPECT_EQ(s.speed, 0.0f);
+    EXPECT_EQ(s.starX, 200);
+    EXPECT_EQ(s.starY, -20);
+    EXPECT_EQ(s.bestScore, 321.0f);
+    EXPECT_EQ(s.stones[0].y, 500);
+    EXPECT_EQ(shell.timerArms, 1);
+
+    // Placed from the given seed: the same seed places the same run.
+    srand(2024);
+    GameState again;
+    RecordingShell other;
+    startRun(again, other);
+    EXPECT_EQ(again.boulderX, s.boulderX);
+    EXPECT_EQ(again.targetX, s.targetX);
+    EXPECT_EQ(again.stones[3].x, s.stones[3].x);
+}
+
+TEST_F(Rules, HaltedGameIgnoresTicksButIsRepaintedEveryTime) {
+    const GameState before = app.state;
+    for (int i = 0; i < 5; ++i) {
+        onTimer(app, shell);
+        onPaint(app, shell);
+    }
+    EXPECT_EQ(std::memcmp(&before, &app.state, sizeof before), 0);
+    EXPECT_EQ(shell.invalidations, 5);
+}
+
+TEST_F(Rules, SpaceStartsARunOnReleaseOnlyWhileHalted) {
+    onKeyDown(app, kVkSpace);
+    EXPECT_EQ(app.state.running, 0);
+    onKeyUp(app, shell, kVkSpace);
+    EXPECT_EQ(app.state.running, 1);
+    EXPECT_EQ(app.state.speed, 5.0f);
+    EXPECT_EQ(shell.timerArms, 2);
+
+    onTimer(app, shell);
+    const float distance = app.state.distance;
+    pressAndRelease(kVkSpace);
+    EXPECT_EQ(app.state.distance, distance);
+    EXPECT_EQ(shell.timerArms, 2);
+}
+
+TEST_F(Rules, SteeringFollowsTheKeysHeld) {
+    onKeyDown(app, kVkLeft);
+    EXPECT_EQ(app.state.steer, -1);
+    onKeyDown(app, kVkLeft); // auto-repeat
+    EXPECT_EQ(app.state.steer, -1);
+    onKeyDown(app, kVkRight);
+    EXPECT_EQ(app.state.steer, 0);
+    onKeyUp(app, shell, kVkLeft);
+    EXPECT_EQ(app.state.steer, 1);
+    onKeyDown(app, 65); // another key changes nothing
+    EXPECT_EQ(app.state.steer, 1);
+    onKeyUp(app, shell, kVkRight);
+    EXPECT_EQ(app.state.steer, 0);
+    EXPECT_EQ(app.state.leftHeld, 0);
+    EXPECT_EQ(app.state.rightHeld, 0);
+}
+
+TEST_F(Rules, SteeringSurvivesARunStart) {
+    onKeyDown(app, kVkRight);
+    pressAndRelease(kVkSpace);
+    EXPECT_EQ(app.state.steer, 1);
+    onTimer(app, shell);
+    EXPECT_EQ(app.state.starX, 203);
+}
+
+TEST_F(Rules, EscapeClosesOnReleaseInEveryPhase) {
+    onKeyDown(app, kVkEscape);
+    EXPECT_EQ(shell.closes, 0);
+    onKeyUp(app, shell, kVkEscape);
+    EXPECT_EQ(shell.closes, 1);
+    pressAndRelease(kVkSpace);
+    pressAndRelease(kVkEscape);
+    EXPECT_EQ(shell.closes, 2);
+    app.state.resultPhase = 1;
+    pressAndRelease(kVkEscape);
+    EXPECT_EQ(shell.closes, 3);
+}
+
+TEST_F(Rules, StartButtonAreaIncludesItsEdges) {
+    clickAt(460, 50);
+    EXPECT_EQ(app.state.running, 1);
+    app.state.running = 0;
+    clickAt(540, 70);
+    EXPECT_EQ(app.state.running, 1);
+    for (const auto& [x, y] : {std::pair{541, 60}, {459, 60}, {500, 49}, {500, 71}}) {
+        app.state.running = 0;
+        clickAt(x, y);
+        EXPECT_EQ(app.state.running, 0) << x << "," << y;
+    }
+}
+
+TEST_F(Rules, ClickIsTestedWhereTheMouseLastMoved) {
+    onMouseMove(app, 60u << 16 | 500u);
+    onMouseMove(app, 60u << 16 | 600u);
+    onLButtonDown(app, shell);
+    EXPECT_EQ(app.state.running, 0);
+    onMouseMove(app, 60u << 16 | 500u);
+    onLButtonDown(app, shell);
+    EXPECT_EQ(app.state.running, 1);
+    // During a run the button does nothing.
+    onTimer(app, shell);
+    onLButtonDown(app, shell);
+    EXPECT_EQ(app.state.distance, 5.0f);
+}
+
+TEST_F(Rules, MousePositionIsTwoUnsignedHalves) {
+    onMouseMove(app, 0xFFFF0001u);
+    EXPECT_EQ(app.state.mouseX, 1);
+    EXPECT_EQ(app.state.mouseY, 65535);
+    onMouseMove(app, 0x00320046u);
+    EXPECT_EQ(app.state.mouseX, 70);
+    EXPECT_EQ(app.state.mouseY, 50);
+}
+
+TEST_F(Rules, TimerStopsTickingOnceAResultShows) {
+    pressAndRelease(kVkSpace);
+    app.state.resultPhase = 1;
+    app.state.crashTimer = 505;
+    const GameState before = app.state;
+    onTimer(app, shell);
+    EXPECT_EQ(std::memcmp(&before, &app.state, sizeof before), 0);
+    EXPECT_EQ(shell.invalidations, 1);
+    onPaint(app, shell);
+    EXPECT_EQ(app.state.resultTicks, 1);
+}
+
+TEST_F(Rules, PaintLeavesTheTallyAloneDuringPlay) {
+    pressAndRelease(kVkSpace);
+    onTimer(app, shell);
+    const GameState before = app.state;
+    onPaint(app, shell);
+    EXPECT_EQ(std::memcmp(&before, &app.state, sizeof before), 0);
+}
+
+TEST_F(Rules, DestroyEndsTheMessageLoop) {
+    onDestroy(app, shell);
+    EXPECT_EQ(shell.quitCodes, std::vector<int>{0});
+}
+
+TEST_F(Rules, WholeRunSavesItsScoreAndTheNextRunReadsIt) {
+    std::filesystem::remove("save.dat");
+    pressAndRelease(kVkSpace);
+    playUntilHalted();
+    const GameState& s = app.state;
+    EXPECT_EQ(s.resultPhase, 2);
+    EXPECT_GT(s.crashTimer, 500);
+    ASSERT_FALSE(shell.sounds.empty());
+    EXPECT_EQ(shell.sounds.back(), "Ton/decide04.wav");
+    const std::int32_t score = runScore(s);
+    EXPECT_EQ(readFile("save.dat"), std::to_string(score) + "\n");
+    EXPECT_EQ(s.bestScore, 0.0f); // still the best read at run start
+
+    const int driftTicks = s.driftTicks;
+    const int driftDir = s.driftDir;
+    pressAndRelease(kVkSpace);
+    EXPECT_EQ(s.running, 1);
+    EXPECT_EQ(s.resultPhase, 0);
+    EXPECT_EQ(s.crashTimer, 0);
+    EXPECT_EQ(s.bestScore, static_cast<float>(score));
+    EXPECT_EQ(s.driftTicks, driftTicks);
+    EXPECT_EQ(s.driftDir, driftDir);
+}
+
+} // namespace
+} // namespace nuvalo::test
