@@ -1,0 +1,100 @@
+// nuvalo-sim: runs the game headlessly from a script of window messages.
+#include "app/sim/sim_script.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: nuvalo-sim [--seed N] [--quiet] [SCRIPT]\n"
+    "Runs Nuvalo without a window, driven by a script of window messages, and\n"
+    "prints the game state as one JSON line after each event.\n"
+    "\n"
+    "  --seed N   seed the random source with N (0..4294967295) instead of the time\n"
+    "  --quiet    print only the state after the last event\n"
+    "  --help     show this text\n"
+    "  SCRIPT     script file; standard input when absent or '-'\n"
+    "\n"
+    "Script lines (blank lines and '#' comments are ignored):\n"
+    "  keydown VK, keyup VK   virtual key: 37 Left, 39 Right, 32 Space, 27 Escape\n"
+    "  mousemove X Y          cursor position in the window\n"
+    "  lbuttondown, lbuttonup left mouse button\n"
+    "  timer [N]              N timer messages (default 1), each followed by a paint\n"
+    "  paint                  one extra paint\n"
+    "\"keyup 27\" closes the window and ends the run. \"save.dat\" is read and\n"
+    "written in the current directory. Exit status: 0; 1 when the output cannot\n"
+    "be written; 2 for a malformed script or command line.\n";
+
+int usageError(const char* message, const char* detail) {
+    std::fprintf(stderr, "nuvalo-sim: %s%s\nTry 'nuvalo-sim --help'.\n", message, detail);
+    return nuvalo::sim::kExitBadScript;
+}
+
+bool parseSeed(const char* text, std::uint32_t& seed) {
+    if (*text < '0' || *text > '9') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFull) {
+        return false;
+    }
+    seed = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    nuvalo::sim::Options options;
+    // Without --seed the game is seeded as the window would seed it.
+    options.seed = static_cast<std::uint32_t>(std::time(nullptr));
+    const char* scriptPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return nuvalo::sim::kExitOk;
+        }
+        if (arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--seed" || arg.starts_with("--seed=")) {
+            const char* value = arg == "--seed" ? (i + 1 < argc ? argv[++i] : nullptr)
+                                                : argv[i] + std::strlen("--seed=");
+            if (value == nullptr || !parseSeed(value, options.seed)) {
+                return usageError("--seed needs a number from 0 to 4294967295", "");
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option ", argv[i]);
+        } else if (scriptPath != nullptr) {
+            return usageError("more than one script given: ", argv[i]);
+        } else {
+            scriptPath = argv[i];
+        }
+    }
+
+    std::FILE* in = stdin;
+    if (scriptPath != nullptr && std::strcmp(scriptPath, "-") != 0) {
+        in = std::fopen(scriptPath, "rb");
+        if (in == nullptr) {
+            std::fprintf(stderr, "nuvalo-sim: cannot open %s: %s\n", scriptPath,
+                         std::strerror(errno));
+            return nuvalo::sim::kExitBadScript;
+        }
+    }
+    const int status = nuvalo::sim::runScript(in, options, stdout, stderr);
+    if (in != stdin) {
+        std::fclose(in);
+    }
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "nuvalo-sim: cannot write the state lines\n");
+        return 1;
+    }
+    return status;
+}

@@ -1,0 +1,355 @@
+#include "app/sim/sim_script.h"
+
+#include "app/rules.h"
+
+#include <cinttypes>
+#include <cstddef>
+
+namespace nuvalo::sim {
+
+namespace {
+
+// Longer lines are malformed: no command comes near this.
+constexpr std::size_t kMaxLine = 256;
+// A timer message and its paint start two cues at most; the rest is headroom.
+constexpr int kMaxSounds = 8;
+constexpr int kMaxWords = 3;
+
+enum class Status { Continue, Exit, Error };
+
+struct Words {
+    std::string_view word[kMaxWords];
+    int count = 0;
+    bool tooMany = false;
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Splits a line into words, dropping a '#' comment.
+Words splitWords(std::string_view line) {
+    Words words;
+    const std::size_t hash = line.find('#');
+    if (hash != std::string_view::npos) {
+        line = line.substr(0, hash);
+    }
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isBlank(line[i])) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i])) {
+            ++i;
+        }
+        if (i == start) {
+            break;
+        }
+        if (words.count == kMaxWords) {
+            words.tooMany = true;
+            break;
+        }
+        words.word[words.count++] = line.substr(start, i - start);
+    }
+    return words;
+}
+
+// A decimal integer (a leading '-' only when `low` is negative) within [low, high].
+bool parseNumber(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {
+    bool negative = false;
+    if (!text.empty() && text[0] == '-' && low < 0) {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    // Ten digits cannot overflow an int64; anything longer is out of range here.
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        magnitude = magnitude * 10 + (c - '0');
+    }
+    value = negative ? -magnitude : magnitude;
+    return value >= low && value <= high;
+}
+
+// Writes bytes inside a JSON string or a quoted message, escaping anything
+// that is not plain printable ASCII.
+void writeEscaped(std::FILE* out, std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            std::fputc('\\', out);
+            std::fputc(c, out);
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            std::fputc(c, out);
+        } else {
+            std::fprintf(out, "\\u%04x", static_cast<unsigned>(byte));
+        }
+    }
+}
+
+class Simulator final : public Shell {
+  public:
+    Simulator(const Options& options, std::FILE* out, std::FILE* err)
+        : options_(options), out_(options.quiet ? nullptr : out), finalOut_(out), err_(err) {}
+
+    void create() {
+        beginEvent("create");
+        onCreate(app_, *this, options_.seed);
+        endEvent();
+    }
+
+    Status handleLine(std::string_view line, std::uint64_t number) {
+        const Words words = splitWords(line);
+        if (words.count == 0 && !words.tooMany) {
+            return Status::Continue;
+        }
+        if (words.tooMany) {
+            return fail(number, "too many words", line);
+        }
+        const std::string_view command = words.word[0];
+        const int args = words.count - 1;
+        std::int64_t a = 0;
+        std::int64_t b = 0;
+        if (command == "keydown" || command == "keyup") {
+            if (args != 1 || !parseNumber(words.word[1], 0, 255, a)) {
+                return fail(number, "expected a virtual key from 0 to 255", line);
+            }
+            beginEvent(words);
+            if (command == "keydown") {
+                onKeyDown(app_, static_cast<int>(a));
+            } else {
+                onKeyUp(app_, *this, static_cast<int>(a));
+            }
+        } else if (command == "mousemove") {
+            if (args != 2 || !parseNumber(words.word[1], -32768, 65535, a) ||
+                !parseNumber(words.word[2], -32768, 65535, b)) {
+                return fail(number, "expected X and Y from -32768 to 65535", line);
+            }
+            beginEvent(words);
+            // Packed as the window system packs them: x low, y high, 16 bits each.
+            const auto x = static_cast<std::uint32_t>(a) & 0xFFFFu;
+            const auto y = static_cast<std::uint32_t>(b) & 0xFFFFu;
+            onMouseMove(app_, y << 16 | x);
+        } else if (command == "lbuttondown" || command == "lbuttonup" || command == "paint") {
+            if (args != 0) {
+                return fail(number, "expected no arguments", line);
+            }
+            beginEvent(words);
+            if (command == "lbuttondown") {
+                onLButtonDown(app_, *this);
+            } else if (command == "lbuttonup") {
+                onLButtonUp(app_);
+            } else {
+                onPaint(app_, *this);
+            }
+        } else if (command == "timer") {
+            a = 1;
+            if (args > 1 ||
+                (args == 1 && !parseNumber(words.word[1], 1, options_.maxTimerCount, a))) {
+                return fail(number, "expected an optional count from 1 to the limit", line);
+            }
+            beginEvent(words);
+            runTimers(static_cast<std::uint64_t>(a));
+            return Status::Continue;
+        } else {
+            return fail(number, "unknown command", line);
+        }
+        // Closing the window destroys it, as the default close handling does.
+        if (closeRequested_) {
+            closeRequested_ = false;
+            onDestroy(app_, *this);
+        }
+        endEvent();
+        return quitRequested_ ? Status::Exit : Status::Continue;
+    }
+
+    Status tooLong(std::uint64_t number, std::string_view start) {
+        return fail(number, "line too long", start);
+    }
+
+    int exitStatus(Status status) const {
+        return status == Status::Error ? kExitBadScript : exitCode_;
+    }
+
+    // The quiet run's one line: the state after the last event.
+    void finish() {
+        if (options_.quiet && finalOut_ != nullptr) {
+            printState(finalOut_);
+        }
+    }
+
+    void armTimer() override {}
+    void playSound(const char* path) override {
+        if (soundCount_ < kMaxSounds) {
+            sounds_[soundCount_++] = path;
+        }
+    }
+    // Every timer message is followed by one paint anyway, so requests are only counted.
+    void invalidate() override { ++invalidations_; }
+    void closeWindow() override { closeRequested_ = true; }
+    void quit(int exitCode) override {
+        quitRequested_ = true;
+        exitCode_ = exitCode;
+    }
+
+  private:
+    void beginEvent(std::string_view text) {
+        eventLength_ = text.copy(event_, kMaxLine);
+        soundCount_ = 0;
+    }
+
+    // The event's text is its words with the spaces between them folded to one.
+    void beginEvent(const Words& words) {
+        std::size_t length = 0;
+        for (int i = 0; i < words.count && length < kMaxLine; ++i) {
+            if (i > 0) {
+                event_[length++] = ' ';
+            }
+            length += words.word[i].copy(event_ + length, kMaxLine - length);
+        }
+        eventLength_ = length;
+        soundCount_ = 0;
+    }
+
+    void endEvent() {
+        if (out_ != nullptr) {
+            printState(out_);
+        }
+    }
+
+    void runTimers(std::uint64_t count) {
+        for (std::uint64_t i = 0; i < count; ++i) {
+            soundCount_ = 0;
+            onTimer(app_, *this);
+            ++ticks_;
+            onPaint(app_, *this);
+            endEvent();
+        }
+    }
+
+    Status fail(std::uint64_t number, const char* what, std::string_view line) {
+        if (err_ != nullptr) {
+            std::fprintf(err_, "nuvalo-sim: line %" PRIu64 ": %s: \"", number, what);
+            constexpr std::size_t kShown = 80;
+            writeEscaped(err_, line.substr(0, kShown));
+            std::fputs(line.size() > kShown ? "...\"\n" : "\"\n", err_);
+        }
+        return Status::Error;
+    }
+
+    static void printFloat(std::FILE* out, const char* key, float value) {
+        std::fprintf(out, ",\"%s\":%.9g", key, static_cast<double>(value));
+    }
+
+    void printState(std::FILE* out) const {
+        const GameState& s = app_.state;
+        std::fputs("{\"event\":\"", out);
+        writeEscaped(out, std::string_view(event_, eventLength_));
+        std::fprintf(out,
+                     "\",\"tick\":%" PRIu64 ",\"running\":%d,\"crashTimer\":%d,\"resultPhase\":%d",
+                     ticks_, s.running, s.crashTimer, s.resultPhase);
+        printFloat(out, "bestScore", s.bestScore);
+        std::fprintf(out,
+                     ",\"driftTicks\":%d,\"driftDir\":%d,\"resultTicks\":%d,\"leftHeld\":%d,"
+                     "\"rightHeld\":%d,\"steer\":%d,\"mouseX\":%d,\"mouseY\":%d,\"starX\":%d,"
+                     "\"starY\":%d,\"targetsDown\":[%d,%d]",
+                     s.driftTicks, s.driftDir, s.resultTicks, s.leftHeld, s.rightHeld, s.steer,
+                     s.mouseX, s.mouseY, s.starX, s.starY, s.targetsDown[0], s.targetsDown[1]);
+        printFloat(out, "distance", s.distance);
+        printFloat(out, "speed", s.speed);
+        std::fprintf(out, ",\"boulderX\":%d,\"boulderY\":%d,\"stones\":[", s.boulderX, s.boulderY);
+        for (int i = 0; i < kStoneCount; ++i) {
+            std::fprintf(out, "%s[%d,%d]", i == 0 ? "" : ",", s.stones[i].x, s.stones[i].y);
+        }
+        std::fprintf(out, "],\"targetX\":%d,\"targetY\":%d,\"targetKind\":%d,\"sounds\":[",
+                     s.targetX, s.targetY, s.targetKind);
+        for (int i = 0; i < soundCount_; ++i) {
+            std::fputs(i == 0 ? "\"" : ",\"", out);
+            writeEscaped(out, sounds_[i]);
+            std::fputc('"', out);
+        }
+        std::fputs("]}\n", out);
+    }
+
+    Options options_;
+    std::FILE* out_;      // per-event lines; null when quiet
+    std::FILE* finalOut_; // the quiet run's last line
+    std::FILE* err_;
+    App app_;
+    char event_[kMaxLine] = {};
+    std::size_t eventLength_ = 0;
+    const char* sounds_[kMaxSounds] = {};
+    int soundCount_ = 0;
+    std::uint64_t ticks_ = 0;
+    std::uint64_t invalidations_ = 0;
+    bool closeRequested_ = false;
+    bool quitRequested_ = false;
+    int exitCode_ = kExitOk;
+};
+
+// Feeds lines to the simulator until the script ends, the window closes or a
+// line is malformed.
+template <typename NextLine> int play(Simulator& sim, NextLine nextLine) {
+    sim.create();
+    std::string_view line;
+    std::uint64_t number = 0;
+    bool tooLong = false;
+    while (nextLine(line, tooLong)) {
+        ++number;
+        const Status status = tooLong ? sim.tooLong(number, line) : sim.handleLine(line, number);
+        if (status == Status::Error) {
+            return sim.exitStatus(status);
+        }
+        if (status == Status::Exit) {
+            break;
+        }
+    }
+    sim.finish();
+    return sim.exitStatus(Status::Exit);
+}
+
+} // namespace
+
+int runScript(std::FILE* in, const Options& options, std::FILE* out, std::FILE* err) {
+    Simulator sim(options, out, err);
+    char buffer[kMaxLine + 1];
+    return play(sim, [&](std::string_view& line, bool& tooLong) {
+        std::size_t length = 0;
+        int c = std::getc(in);
+        if (c == EOF) {
+            return false;
+        }
+        while (c != EOF && c != '\n') {
+            if (length == kMaxLine) {
+                tooLong = true;
+                break;
+            }
+            buffer[length++] = static_cast<char>(c);
+            c = std::getc(in);
+        }
+        line = std::string_view(buffer, length);
+        return true;
+    });
+}
+
+int runScript(std::string_view script, const Options& options, std::FILE* out, std::FILE* err) {
+    Simulator sim(options, out, err);
+    return play(sim, [&](std::string_view& line, bool& tooLong) {
+        if (script.empty()) {
+            return false;
+        }
+        const std::size_t end = script.find('\n');
+        line = script.substr(0, end);
+        script.remove_prefix(end == std::string_view::npos ? script.size() : end + 1);
+        tooLong = line.size() > kMaxLine;
+        return true;
+    });
+}
+
+} // namespace nuvalo::sim

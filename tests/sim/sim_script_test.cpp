@@ -1,0 +1,278 @@
+#include "app/sim/sim_script.h"
+
+#include "tests/game/support.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace nuvalo::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+    std::vector<std::string> lines() const {
+        std::vector<std::string> result;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }
+};
+
+std::string slurp(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
+        text.push_back(static_cast<char>(c));
+    }
+    std::fclose(file);
+    return text;
+}
+
+Outcome run(std::string_view script, sim::Options options = {}) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Outcome outcome;
+    outcome.status = sim::runScript(script, options, out, err);
+    outcome.out = slurp(out);
+    outcome.err = slurp(err);
+    return outcome;
+}
+
+// The text of one key's value in a state line.
+std::string field(const std::string& line, const std::string& key) {
+    const std::string marker = "\"" + key + "\":";
+    const std::size_t at = line.find(marker);
+    if (at == std::string::npos) {
+        return "<missing>";
+    }
+    std::size_t end = at + marker.size();
+    int depth = 0;
+    for (; end < line.size(); ++end) {
+        const char c = line[end];
+        if (c == '[') {
+            ++depth;
+        } else if (c == ']') {
+            --depth;
+        } else if ((c == ',' || c == '}') && depth == 0) {
+            break;
+        }
+    }
+    return line.substr(at + marker.size(), end - at - marker.size());
+}
+
+class Sim : public InTempDir {};
+
+TEST_F(Sim, CreateLineHasEveryKeyInOrder) {
+    const Outcome o = run("");
+    EXPECT_EQ(o.status, 0);
+    const auto lines = o.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string& line = lines[0];
+    const char* keys[] = {"event",     "tick",        "running",  "crashTimer",  "resultPhase",
+                          "bestScore", "driftTicks",  "driftDir", "resultTicks", "leftHeld",
+                          "rightHeld", "steer",       "mouseX",   "mouseY",      "starX",
+                          "starY",     "targetsDown", "distance", "speed",       "boulderX",
+                          "boulderY",  "stones",      "targetX",  "targetY",     "targetKind",
+                          "sounds"};
+    std::size_t last = 0;
+    for (const char* key : keys) {
+        const std::size_t at = line.find("\"" + std::string(key) + "\":");
+        ASSERT_NE(at, std::string::npos) << key;
+        EXPECT_GT(at + 1, last) << key;
+        last = at + 1;
+    }
+    EXPECT_EQ(line.front(), '{');
+    EXPECT_EQ(line.back(), '}');
+    EXPECT_EQ(field(line, "event"), "\"create\"");
+    EXPECT_EQ(field(line, "tick"), "0");
+    EXPECT_EQ(field(line, "running"), "0");
+    EXPECT_EQ(field(line, "speed"), "0");
+    EXPECT_EQ(field(line, "starY"), "-20");
+    EXPECT_EQ(field(line, "targetsDown"), "[0,0]");
+    EXPECT_EQ(field(line, "sounds"), "[]");
+}
+
+TEST_F(Sim, TimerLinesCarryTheirCommandAndCountTicks) {
+    const Outcome o = run("keyup 32\ntimer 3\ntimer\npaint\n");
+    ASSERT_EQ(o.status, 0);
+    const auto lines = o.lines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(field(lines[1], "event"), "\"keyup 32\"");
+    EXPECT_EQ(field(lines[1], "running"), "1");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(field(lines[2 + static_cast<std::size_t>(i)], "event"), "\"timer 3\"");
+        EXPECT_EQ(field(lines[2 + static_cast<std::size_t>(i)], "tick"), std::to_string(i + 1));
+    }
+    EXPECT_EQ(field(lines[2], "distance"), "5");
+    EXPECT_EQ(field(lines[2], "speed"), "5.01000023");
+    EXPECT_EQ(field(lines[3], "distance"), "10.0100002");
+    EXPECT_EQ(field(lines[5], "event"), "\"timer\"");
+    EXPECT_EQ(field(lines[6], "event"), "\"paint\"");
+    EXPECT_EQ(field(lines[6], "tick"), "4");
+}
+
+TEST_F(Sim, EventTextFoldsSpacesAndDropsComments) {
+    const Outcome o =
+        run("# a comment\n\n   \n\tkeydown \t 37   # steer left\r\nmousemove  5   6\n");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto lines = o.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(field(lines[1], "event"), "\"keydown 37\"");
+    EXPECT_EQ(field(lines[1], "steer"), "-1");
+    EXPECT_EQ(field(lines[2], "event"), "\"mousemove 5 6\"");
+    EXPECT_EQ(field(lines[2], "mouseX"), "5");
+    EXPECT_EQ(field(lines[2], "mouseY"), "6");
+}
+
+TEST_F(Sim, MouseCoordinatesArriveAsUnsignedSixteenBits) {
+    const auto lines = run("mousemove -1 65535\n").lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(field(lines[1], "mouseX"), "65535");
+    EXPECT_EQ(field(lines[1], "mouseY"), "65535");
+}
+
+TEST_F(Sim, EscapeReleaseEndsTheScriptWithStatusZero) {
+    const Outcome o = run("keydown 27\nkeyup 27\nthis line is never read\ntimer\n");
+    EXPECT_EQ(o.status, 0);
+    const auto lines = o.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(field(lines[2], "event"), "\"keyup 27\"");
+    EXPECT_TRUE(o.err.empty());
+}
+
+TEST_F(Sim, ButtonClickStartsARun) {
+    const auto lines = run("mousemove 460 50\nlbuttondown\nlbuttonup\n").lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(field(lines[2], "running"), "1");
+    EXPECT_EQ(field(lines[3], "event"), "\"lbuttonup\"");
+}
+
+TEST_F(Sim, MalformedLinesStopTheScriptWithStatusTwo) {
+    const struct {
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {"jump", "unknown command"},
+        {"Timer", "unknown command"},
+        {"keydown", "virtual key"},
+        {"keydown 256", "virtual key"},
+        {"keydown -1", "virtual key"},
+        {"keydown 3x", "virtual key"},
+        {"keyup 27 27", "virtual key"},
+        {"mousemove 1", "X and Y"},
+        {"mousemove 1 65536", "X and Y"},
+        {"mousemove -32769 0", "X and Y"},
+        {"lbuttondown 1", "no arguments"},
+        {"paint now", "no arguments"},
+        {"timer 0", "count"},
+        {"timer -1", "count"},
+        {"timer +5", "count"},
+        {"timer 1000000001", "count"},
+        {"timer 99999999999999999999999", "count"},
+        {"timer 1 2", "count"},
+        {"a b c d", "too many words"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run(std::string("keyup 32\n\n") + c.line + "\ntimer\n");
+        EXPECT_EQ(o.status, 2) << c.line;
+        EXPECT_EQ(o.lines().size(), 2u) << c.line; // create, keyup; nothing after
+        EXPECT_NE(o.err.find("line 3"), std::string::npos) << c.line << ": " << o.err;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << c.line << ": " << o.err;
+    }
+}
+
+TEST_F(Sim, StrayBytesAndLongLinesAreReportedSafely) {
+    const Outcome nul = run(std::string_view("timer\0 1\n", 9));
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_NE(nul.err.find("line 1"), std::string::npos);
+    EXPECT_NE(nul.err.find("\\u0000"), std::string::npos) << nul.err;
+
+    const Outcome binary = run("\xff\xfe\x01\"\\\n");
+    EXPECT_EQ(binary.status, 2);
+    EXPECT_NE(binary.err.find("\\u00ff\\u00fe\\u0001\\\"\\\\"), std::string::npos) << binary.err;
+
+    const Outcome longLine = run("timer " + std::string(5000, '1') + "\n");
+    EXPECT_EQ(longLine.status, 2);
+    EXPECT_NE(longLine.err.find("too long"), std::string::npos) << longLine.err;
+    EXPECT_LT(longLine.err.size(), 200u);
+
+    const Outcome paddedLine = run(std::string(400, ' ') + "timer\n");
+    EXPECT_EQ(paddedLine.status, 2);
+}
+
+TEST_F(Sim, TimerCountLimitIsAnOption) {
+    sim::Options options;
+    options.maxTimerCount = 10;
+    EXPECT_EQ(run("timer 10\n", options).status, 0);
+    EXPECT_EQ(run("timer 11\n", options).status, 2);
+}
+
+TEST_F(Sim, QuietRunPrintsOnlyTheLastState) {
+    sim::Options options;
+    options.quiet = true;
+    options.seed = 1;
+    const Outcome quiet = run("keyup 32\ntimer 250\nkeydown 37\n", options);
+    options.quiet = false;
+    const Outcome loud = run("keyup 32\ntimer 250\nkeydown 37\n", options);
+    ASSERT_EQ(quiet.lines().size(), 1u);
+    EXPECT_EQ(quiet.lines()[0], loud.lines().back());
+    EXPECT_EQ(field(quiet.lines()[0], "tick"), "250");
+
+    options.quiet = true;
+    const Outcome bad = run("timer 5\nbogus\n", options);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.out.empty());
+}
+
+TEST_F(Sim, CrashCueIsReportedWithItsTick) {
+    sim::Options options;
+    options.seed = 1;
+    const auto lines = run("keyup 32\ntimer 1000\n", options).lines();
+    int crashes = 0;
+    std::size_t hitLine = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (field(lines[i], "sounds") == "[\"Ton/ball01.wav\"]") {
+            ++crashes;
+            hitLine = i;
+        }
+    }
+    ASSERT_EQ(crashes, 1);
+    EXPECT_EQ(field(lines[hitLine], "crashTimer"), "1");
+    EXPECT_EQ(field(lines[hitLine - 1], "crashTimer"), "0");
+}
+
+TEST_F(Sim, SameSeedAndScriptGiveTheSameOutputFromTextOrFile) {
+    sim::Options options;
+    options.seed = 77;
+    const std::string script = "keyup 32\nkeydown 39\ntimer 40\nkeyup 39\ntimer 900\n";
+    const Outcome first = run(script, options);
+    std::filesystem::remove("save.dat");
+    const Outcome second = run(script, options);
+    EXPECT_EQ(first.out, second.out);
+
+    std::filesystem::remove("save.dat");
+    std::FILE* in = std::tmpfile();
+    std::fputs(script.c_str(), in);
+    std::rewind(in);
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(sim::runScript(in, options, out, nullptr), 0);
+    std::fclose(in);
+    EXPECT_EQ(slurp(out), first.out);
+
+    options.seed = 78;
+    std::filesystem::remove("save.dat");
+    EXPECT_NE(run(script, options).out, first.out);
+}
+
+TEST_F(Sim, LastLineWithoutALineFeedStillRuns) {
+    const auto lines = run("keyup 32\ntimer 2").lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(field(lines[3], "tick"), "2");
+}
+
+} // namespace
+} // namespace nuvalo::test
