@@ -88,12 +88,13 @@ TEST(Png, RoundTripsThroughAnIndependentDecoder) {
 }
 
 TEST(Png, CompressesFlatFramesAndReportsFailures) {
-    test::compose(*std::make_unique<GameState>(test::emptyField()));
+    GameState s = test::emptyField();
+    test::compose(s);
     const auto bytes = encodePng(test::frame().pixels, test::frame().width, test::frame().height);
     EXPECT_LT(bytes.size(), 40000u); // the raw frame is 810,000 bytes
     EXPECT_TRUE(encodePng(nullptr, 5, 5).empty());
-    EXPECT_FALSE(
-        writePng(scratch("missing-dir/frame.png").string().c_str(), resources().backBufferBitmap));
+    EXPECT_FALSE(writePng(scratch("missing-dir/frame.png").string().c_str(),
+                          test::resources().backBufferBitmap));
     EXPECT_FALSE(writePng(scratch("empty.png").string().c_str(), Bitmap{}));
 }
 

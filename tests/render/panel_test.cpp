@@ -182,8 +182,8 @@ TEST(Numbers, DigitGlyphsAreDistinct) {
             bool differ = false;
             for (int y = 0; y < 20 && !differ; ++y) {
                 for (int x = 0; x < 20 && !differ; ++x) {
-                    differ = botan.pixels[y * botan.width + 20 * a + x] !=
-                             botan.pixels[y * botan.width + 20 * b + x];
+                    differ = test::sheetPixel(botan, 20 * a + x, y) !=
+                             test::sheetPixel(botan, 20 * b + x, y);
                 }
             }
             EXPECT_TRUE(differ) << a << " and " << b;

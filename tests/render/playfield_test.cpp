@@ -19,7 +19,7 @@ using test::pixelAt;
 using test::resources;
 
 Pixel cellPixel(const Bitmap& sheet, Cell c, int x, int y) {
-    return sheet.pixels[(c.y + y) * sheet.width + c.x + x];
+    return test::sheetPixel(sheet, c.x + x, c.y + y);
 }
 
 // Checks the masked object at (x, y): its sprite inside the mask's

@@ -59,7 +59,7 @@ Pixel pixelAt(Surface s, int x, int y) {
 bool showsCell(Surface s, int x, int y, const Bitmap& sheet, Cell cell) {
     for (int r = 0; r < cell.h; ++r) {
         for (int c = 0; c < cell.w; ++c) {
-            if (pixelAt(s, x + c, y + r) != sheet.pixels[(cell.y + r) * sheet.width + cell.x + c]) {
+            if (pixelAt(s, x + c, y + r) != sheetPixel(sheet, cell.x + c, cell.y + r)) {
                 return false;
             }
         }

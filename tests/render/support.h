@@ -32,6 +32,7 @@ void compose(GameState& s);
 GameState emptyField();
 
 Pixel pixelAt(Surface s, int x, int y);
+Pixel sheetPixel(const Bitmap& sheet, int x, int y);
 // True when the w x h region at (x, y) equals `cell` of `sheet` pixel for pixel.
 bool showsCell(Surface s, int x, int y, const Bitmap& sheet, Cell cell);
 // True when every pixel of left <= x < right, top <= y < bottom is `colour`.
