@@ -1,0 +1,40 @@
+# Checks nuvalo-sim's command line: help, options, script from a file or
+# standard input, and the exit status of a malformed script.
+#   cmake -DSIM=... -DWORKDIR=... -P cli_checks.cmake
+file(REMOVE_RECURSE "${WORKDIR}")
+file(MAKE_DIRECTORY "${WORKDIR}")
+
+function(expect_run expected_status)
+    cmake_parse_arguments(ARG "" "INPUT;OUTPUT_HAS;ERROR_HAS" "ARGS" ${ARGN})
+    set(input_option "")
+    if(ARG_INPUT)
+        set(input_option INPUT_FILE "${ARG_INPUT}")
+    endif()
+    execute_process(COMMAND "${SIM}" ${ARG_ARGS} ${input_option}
+                    WORKING_DIRECTORY "${WORKDIR}"
+                    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+    if(NOT status EQUAL expected_status)
+        message(FATAL_ERROR "nuvalo-sim ${ARG_ARGS}: status ${status}, expected ${expected_status}\n${err}")
+    endif()
+    if(ARG_OUTPUT_HAS AND NOT out MATCHES "${ARG_OUTPUT_HAS}")
+        message(FATAL_ERROR "nuvalo-sim ${ARG_ARGS}: output lacks '${ARG_OUTPUT_HAS}':\n${out}")
+    endif()
+    if(ARG_ERROR_HAS AND NOT err MATCHES "${ARG_ERROR_HAS}")
+        message(FATAL_ERROR "nuvalo-sim ${ARG_ARGS}: message lacks '${ARG_ERROR_HAS}':\n${err}")
+    endif()
+endfunction()
+
+file(WRITE "${WORKDIR}/good.txt" "keyup 32\ntimer 2\n")
+file(WRITE "${WORKDIR}/bad.txt" "keyup 32\ntimer two\ntimer\n")
+
+expect_run(0 ARGS --help OUTPUT_HAS "Usage: nuvalo-sim")
+expect_run(0 ARGS --seed 5 good.txt OUTPUT_HAS "\"event\":\"timer 2\",\"tick\":2,")
+expect_run(0 ARGS --seed=5 - INPUT "${WORKDIR}/good.txt" OUTPUT_HAS "\"tick\":2,")
+expect_run(0 ARGS --quiet --seed 5 INPUT "${WORKDIR}/good.txt"
+           OUTPUT_HAS "^{\"event\":\"timer 2\",\"tick\":2,[^\n]*}\n$")
+expect_run(2 ARGS --seed 5 bad.txt ERROR_HAS "line 2")
+expect_run(2 ARGS --seed 4294967296 good.txt ERROR_HAS "--seed")
+expect_run(2 ARGS --seed good.txt ERROR_HAS "--seed")
+expect_run(2 ARGS --speed 5 good.txt ERROR_HAS "unknown option")
+expect_run(2 ARGS --seed 5 good.txt good.txt ERROR_HAS "more than one script")
+expect_run(2 ARGS --seed 5 missing.txt ERROR_HAS "cannot open missing.txt")
