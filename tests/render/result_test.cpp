@@ -204,9 +204,10 @@ TEST(ResultTimeline, TwoPlacesAlwaysAndThresholdsOnTheUntruncatedValue) {
     completeFrame(10.0f, 12, 0, 0.0f);
     EXPECT_EQ(placesAt(f, 230, 200, 2), "12");
     EXPECT_EQ(placesAt(f, 230, 320, 6), " 24010");
-    // A negative distance (a run that went up) leaves its places blank.
+    // A negative distance (a run that went up): the ones place has a negative
+    // remainder and stays blank, the always-shown tens place is a true 0.
     completeFrame(-3.5f, 0, 0, 0.0f);
-    EXPECT_EQ(placesAt(f, 230, 120, 6), "      ");
+    EXPECT_EQ(placesAt(f, 230, 120, 6), "    0 ");
 }
 
 TEST(ResultBadge, OnlyForAScoreAboveTheBestAndOnlyWhenComplete) {

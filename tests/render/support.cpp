@@ -53,7 +53,13 @@ GameState emptyField() {
 }
 
 Pixel pixelAt(Surface s, int x, int y) {
-    return s.pixels[y * s.width + x];
+    return s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
+                    static_cast<std::size_t>(x)];
+}
+
+Pixel sheetPixel(const Bitmap& sheet, int x, int y) {
+    return sheet.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) +
+                        static_cast<std::size_t>(x)];
 }
 
 bool showsCell(Surface s, int x, int y, const Bitmap& sheet, Cell cell) {
