@@ -1,0 +1,78 @@
+// Nanoseconds per simulation tick, and per timer message with its paint as the
+// shells deliver them.
+#include "app/rules.h"
+#include "game/game.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+class NullShell final : public nuvalo::Shell {
+  public:
+    void armTimer() override {}
+    void playSound(const char* /*path*/) override {}
+    void invalidate() override {}
+    void closeWindow() override {}
+    void quit(int /*exitCode*/) override {}
+};
+
+// A prepared run started without touching the best-score file.
+nuvalo::GameState startedRun() {
+    nuvalo::GameState s;
+    nuvalo::srand(1);
+    nuvalo::respawnBoulder(s);
+    nuvalo::respawnTarget(s);
+    nuvalo::respawnStones(s);
+    s.starX = 200;
+    s.starY = -20;
+    s.speed = 5.0f;
+    s.running = 1;
+    return s;
+}
+
+// The full playing tick: fall, steering, rise, recycling, drift and the
+// collision test. Hits are forgiven so that the run never leaves play; the
+// speed soon reaches its cap, as it does in a long run.
+void BM_GameTickPlaying(benchmark::State& state) {
+    NullShell platform;
+    nuvalo::GameState s = startedRun();
+    s.steer = 1;
+    for (auto _ : state) {
+        nuvalo::gameTick(s, platform);
+        s.crashTimer = 0;
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_GameTickPlaying);
+
+// A tick of the crash sequence: the world rises, no collision test.
+void BM_GameTickCrash(benchmark::State& state) {
+    NullShell platform;
+    nuvalo::GameState s = startedRun();
+    s.speed = 12.5f;
+    for (auto _ : state) {
+        s.crashTimer = 6;
+        nuvalo::gameTick(s, platform);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_GameTickCrash);
+
+// One timer message and one paint through the message rules, as nuvalo-sim
+// and the shells run them during play.
+void BM_TimerAndPaintPlaying(benchmark::State& state) {
+    NullShell shell;
+    nuvalo::App app;
+    app.state = startedRun();
+    for (auto _ : state) {
+        nuvalo::onTimer(app, shell);
+        nuvalo::onPaint(app, shell);
+        app.state.crashTimer = 0;
+        benchmark::DoNotOptimize(app.state);
+    }
+}
+BENCHMARK(BM_TimerAndPaintPlaying);
+
+} // namespace
+
+BENCHMARK_MAIN();
