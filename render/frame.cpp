@@ -10,6 +10,8 @@ namespace {
 
 // The curtain of the crash sequence starts at this row minus crashTimer.
 constexpr int kCurtainBase = 500;
+// The panel covers everything from this column on.
+constexpr int kPlayfieldWidth = 400;
 // While crashTimer is below this the whole frame flashes white.
 constexpr int kFlashTicks = 5;
 
@@ -57,19 +59,25 @@ void drawObjects(const GdiResources& gdi, Surface dst, const GameState& s) {
 
 void composeFrame(GdiResources& gdi, GameState& s, Platform& platform) {
     const Surface dst = gdi.backBufferDC;
-    fillRect(dst, 0, 0, kFrameWidth, kFrameHeight, gdi.blackBrush);
+    // The picture is that of a black ground over the whole frame, then the
+    // flash and the curtain in white, then the panel's own white ground over
+    // x >= 400. Fills dominate the cost of a frame, so each background pixel
+    // is written once, with the colour it ends up with.
     if (s.resultPhase != 0) {
+        // The result screen and the panel lay their own white grounds.
         drawResult(gdi, dst, s, platform);
         drawPanel(gdi, dst, s);
         return;
     }
     if (s.crashTimer == 0) {
+        fillRect(dst, 0, 0, kPlayfieldWidth, kFrameHeight, gdi.blackBrush);
         drawStar(gdi, dst, s);
+    } else if (s.crashTimer < kFlashTicks) {
+        fillRect(dst, 0, 0, kPlayfieldWidth, kFrameHeight, gdi.whiteBrush);
     } else {
-        if (s.crashTimer < kFlashTicks) {
-            fillRect(dst, 0, 0, kFrameWidth, kFrameHeight, gdi.whiteBrush);
-        }
-        fillRect(dst, 0, curtainTop(s.crashTimer), kFrameWidth, kFrameHeight, gdi.whiteBrush);
+        const int curtain = curtainTop(s.crashTimer);
+        fillRect(dst, 0, 0, kPlayfieldWidth, curtain, gdi.blackBrush);
+        fillRect(dst, 0, curtain, kPlayfieldWidth, kFrameHeight, gdi.whiteBrush);
     }
     drawObjects(gdi, dst, s);
     drawPanel(gdi, dst, s);

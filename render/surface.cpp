@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace nuvalo {
 
@@ -43,6 +44,24 @@ void drawGlyph(Surface dst, Coord x, Coord y, res::Glyph g) {
     }
 }
 
+// Fills are the bulk of every frame's work. Pixels are stored a vector's
+// width at a time (compilers turn the fixed-size copy into one store) rather
+// than one by one, and a colour whose bytes are all equal becomes memset.
+void fillPixels(Pixel* p, std::size_t n, Pixel colour) {
+    if (colour == 0 || colour == 0xFFFFFFFFu) {
+        std::memset(p, static_cast<int>(colour & 0xFF), n * sizeof(Pixel));
+        return;
+    }
+    const Pixel pattern[4] = {colour, colour, colour, colour};
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::memcpy(p + i, pattern, sizeof pattern);
+    }
+    for (; i < n; ++i) {
+        p[i] = colour;
+    }
+}
+
 } // namespace
 
 void fillRect(Surface dst, int left, int top, int right, int bottom, Pixel colour) {
@@ -55,13 +74,12 @@ void fillRect(Surface dst, int left, int top, int right, int bottom, Pixel colou
     }
     if (x0 == 0 && x1 == dst.width) {
         // Whole rows lie next to each other: one run.
-        std::fill_n(rowOf(dst, y0),
-                    static_cast<std::size_t>(y1 - y0) * static_cast<std::size_t>(dst.width),
-                    colour);
+        fillPixels(rowOf(dst, y0),
+                   static_cast<std::size_t>(y1 - y0) * static_cast<std::size_t>(dst.width), colour);
         return;
     }
     for (int y = y0; y < y1; ++y) {
-        std::fill(rowOf(dst, y) + x0, rowOf(dst, y) + x1, colour);
+        fillPixels(rowOf(dst, y) + x0, static_cast<std::size_t>(x1 - x0), colour);
     }
 }
 
