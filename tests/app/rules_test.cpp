@@ -115,14 +115,6 @@ TEST_F(Rules, SteeringFollowsTheKeysHeld) {
     EXPECT_EQ(app.state.rightHeld, 0);
 }
 
-TEST_F(Rules, SteeringSurvivesARunStart) {
-    onKeyDown(app, kVkRight);
-    pressAndRelease(kVkSpace);
-    EXPECT_EQ(app.state.steer, 1);
-    onTimer(app, shell);
-    EXPECT_EQ(app.state.starX, 203);
-}
-
 TEST_F(Rules, EscapeClosesOnReleaseInEveryPhase) {
     onKeyDown(app, kVkEscape);
     EXPECT_EQ(shell.closes, 0);

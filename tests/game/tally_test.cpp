@@ -116,13 +116,5 @@ TEST_F(Tally, SaveThatFailsIsNotAnnounced) {
     EXPECT_EQ(s.resultPhase, 2);
 }
 
-TEST_F(Tally, DoesNotAdvanceOutsideTheResultPhases) {
-    s = quietRun();
-    frame();
-    EXPECT_EQ(s.resultTicks, 0);
-    EXPECT_EQ(s.resultPhase, 0);
-    EXPECT_EQ(s.running, 1);
-}
-
 } // namespace
 } // namespace nuvalo::test

@@ -144,13 +144,6 @@ TEST_F(Sim, EscapeReleaseEndsTheScriptWithStatusZero) {
     EXPECT_TRUE(o.err.empty());
 }
 
-TEST_F(Sim, ButtonClickStartsARun) {
-    const auto lines = run("mousemove 460 50\nlbuttondown\nlbuttonup\n").lines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(field(lines[2], "running"), "1");
-    EXPECT_EQ(field(lines[3], "event"), "\"lbuttonup\"");
-}
-
 TEST_F(Sim, MalformedLinesStopTheScriptWithStatusTwo) {
     const struct {
         const char* line;
@@ -226,23 +219,6 @@ TEST_F(Sim, QuietRunPrintsOnlyTheLastState) {
     const Outcome bad = run("timer 5\nbogus\n", options);
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.out.empty());
-}
-
-TEST_F(Sim, CrashCueIsReportedWithItsTick) {
-    sim::Options options;
-    options.seed = 1;
-    const auto lines = run("keyup 32\ntimer 1000\n", options).lines();
-    int crashes = 0;
-    std::size_t hitLine = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (field(lines[i], "sounds") == "[\"Ton/ball01.wav\"]") {
-            ++crashes;
-            hitLine = i;
-        }
-    }
-    ASSERT_EQ(crashes, 1);
-    EXPECT_EQ(field(lines[hitLine], "crashTimer"), "1");
-    EXPECT_EQ(field(lines[hitLine - 1], "crashTimer"), "0");
 }
 
 TEST_F(Sim, SameSeedAndScriptGiveTheSameOutputFromTextOrFile) {
