@@ -8,6 +8,11 @@
 #include <ctime>
 #include <string_view>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 constexpr const char* kUsage =
@@ -79,6 +84,11 @@ int main(int argc, char** argv) {
         }
     }
 
+#ifdef _WIN32
+    // The same script gives the same bytes on every system: no CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
     std::FILE* in = stdin;
     if (scriptPath != nullptr && std::strcmp(scriptPath, "-") != 0) {
         in = std::fopen(scriptPath, "rb");
