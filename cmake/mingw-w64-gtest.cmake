@@ -1,0 +1,31 @@
+# Included right after project(Nuvalo) when cross-compiling with mingw-w64:
+# GoogleTest built from the sources that Debian's libgtest-dev ships, so that
+# the unit tests' find_package(GTest) finds targets built for Windows.
+if(DEFINED NUVALO_BUILD_TESTS AND NOT NUVALO_BUILD_TESTS)
+    return()
+endif()
+
+set(NUVALO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources to build for the target")
+if(NOT EXISTS ${NUVALO_GTEST_SOURCE_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest sources not found in ${NUVALO_GTEST_SOURCE_DIR}; "
+                        "install libgtest-dev (scripts/install-deps.sh build)")
+endif()
+
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+add_subdirectory(${NUVALO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+
+# A config file that only confirms the targets above exist satisfies
+# find_package(GTest) wherever the tests ask for it.
+set(_nuvalo_gtest_config ${CMAKE_BINARY_DIR}/_googletest/config)
+file(WRITE ${_nuvalo_gtest_config}/GTestConfig.cmake
+     "# Written by cmake/mingw-w64-gtest.cmake: the targets are built in-tree.\n"
+     "if(NOT TARGET GTest::gtest OR NOT TARGET GTest::gtest_main)\n"
+     "    set(GTest_FOUND FALSE)\n"
+     "endif()\n")
+set(GTest_DIR ${_nuvalo_gtest_config} CACHE PATH "" FORCE)
+
+# Listing the tests needs wine; do it when the tests run, not when they are
+# built, so that a machine without wine can still build the Windows programs.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

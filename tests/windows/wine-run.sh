@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine: the cross build's emulator for its tests.
+#   tests/windows/wine-run.sh PROGRAM.exe [ARGS...]
+# The wine prefix is made once and then reused; NUVALO_WINEPREFIX (or
+# WINEPREFIX) chooses where, by default in the user's cache folder.
+set -euo pipefail
+
+: "${NUVALO_WINEPREFIX:=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/nuvalo/wineprefix}}"
+export WINEPREFIX=$NUVALO_WINEPREFIX
+export WINEDEBUG=${NUVALO_WINEDEBUG:--all}
+# No Mono or Gecko download prompts: the game needs neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+wine_bin=$(command -v wine || true)
+if [[ -z $wine_bin ]]; then
+    echo "wine-run: wine is not installed (scripts/install-deps.sh windows)" >&2
+    exit 127
+fi
+
+# Tests run in parallel; the first one makes the prefix while the others wait.
+if [[ ! -f $WINEPREFIX/.nuvalo-ready ]]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    exec 9>"$WINEPREFIX.lock"
+    flock 9
+    if [[ ! -f $WINEPREFIX/.nuvalo-ready ]]; then
+        started=$(date +%s.%N)
+        "$wine_bin" wineboot -i >/dev/null 2>&1 </dev/null
+        wineserver -w 2>/dev/null || true
+        touch "$WINEPREFIX/.nuvalo-ready"
+        awk -v a="$started" -v b="$(date +%s.%N)" \
+            'BEGIN { printf "wine-run: made the wine prefix %s in %.1f s\n", ENVIRON["WINEPREFIX"], b - a }' >&2
+    fi
+    flock -u 9
+    exec 9>&-
+fi
+
+exec "$wine_bin" "$@"
