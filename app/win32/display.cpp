@@ -1,0 +1,23 @@
+#include "app/win32/display.h"
+
+namespace nuvalo::win32 {
+
+int frameScale(unsigned dpi) {
+    const unsigned scale = dpi / kBaseDpi;
+    return scale >= 2 ? static_cast<int>(scale < 16 ? scale : 16) : 1;
+}
+
+std::uint32_t framePosition(std::uint32_t lParam, int scale) {
+    if (scale <= 1) {
+        return lParam;
+    }
+    // Positions are signed 16-bit values; dividing them as such keeps a
+    // position left of or above the client area outside the frame.
+    const auto s = static_cast<std::int16_t>(scale);
+    const auto x = static_cast<std::int16_t>(static_cast<std::int16_t>(lParam & 0xFFFFu) / s);
+    const auto y = static_cast<std::int16_t>(static_cast<std::int16_t>(lParam >> 16) / s);
+    return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16) |
+           static_cast<std::uint16_t>(x);
+}
+
+} // namespace nuvalo::win32

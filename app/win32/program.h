@@ -1,0 +1,31 @@
+#pragma once
+// The Windows program: single-instance guard, window class, main window and
+// message loop, with the window procedure feeding the shared message rules.
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace nuvalo::win32 {
+
+// Exit codes besides the 0 of a normal end or of a refused second copy.
+inline constexpr int kExitNoWindowClass = 1;
+inline constexpr int kExitNoWindow = 2;
+
+// Observation points for test programs that run the real window; the game
+// itself runs without them.
+struct ProgramHooks {
+    // After every game tick has run, with the performance-counter time at
+    // which the tick was delivered.
+    void (*afterTick)(void* context, HWND window, std::int64_t counter) = nullptr;
+    void* context = nullptr;
+};
+
+// Runs the game until its window is closed and returns the exit code.
+int runProgram(HINSTANCE instance, const ProgramHooks* hooks = nullptr);
+
+// The window style: a caption with close and minimise boxes, no maximise
+// box and no sizing border.
+inline constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+} // namespace nuvalo::win32
