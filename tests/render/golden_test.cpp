@@ -111,11 +111,12 @@ GameState midRun() {
     for (int i = 0; i < kStoneCount; ++i) {
         s.stones[i] = Stone{60 + (i % 4) * 70 - (i % 2) * 25, 40 + 50 * i};
     }
-    s.targetX = 250;
+    // The target over stone 2 and the boulder over stone 6 show the overlaps.
+    s.targetX = 212;
     s.targetY = 150;
     s.targetKind = 1;
-    s.boulderX = 300;
-    s.boulderY = 330;
+    s.boulderX = 215;
+    s.boulderY = 325;
     return s;
 }
 
