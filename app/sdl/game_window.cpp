@@ -1,0 +1,248 @@
+#include "app/sdl/game_window.h"
+
+#include "app/sdl/input.h"
+#include "resources/resources.h"
+
+#include <png.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace nuvalo::sdl {
+
+namespace {
+
+std::uint64_t now() {
+    return SDL_GetPerformanceCounter();
+}
+
+// The window icon from the "Aicon" picture. Null (and no icon) if it cannot
+// be decoded, which only a broken build could cause.
+SDL_Surface* iconSurface(std::vector<std::uint32_t>& pixels) {
+    const auto png = res::iconPng();
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png.empty() || png_image_begin_read_from_memory(&image, png.data(), png.size()) == 0) {
+        return nullptr;
+    }
+    image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB as a little-endian word
+    if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
+    if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
+        return nullptr;
+    }
+    const int w = static_cast<int>(image.width);
+    const int h = static_cast<int>(image.height);
+    return SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
+                                              SDL_PIXELFORMAT_BGRA32);
+}
+
+constexpr std::uint64_t kNanosPerSecond = 1'000'000'000;
+constexpr std::uint64_t kNanosPerMilli = 1'000'000;
+
+} // namespace
+
+GameWindow::GameWindow() : scheduler_(SDL_GetPerformanceFrequency()) {}
+
+GameWindow::~GameWindow() {
+    releaseWindow();
+}
+
+bool GameWindow::create(std::uint32_t seed) {
+    // A fixed-size window of 600 x 450 points. Where the desktop counts more
+    // pixels per point the renderer scales the frame by a whole factor.
+    window_ =
+        SDL_CreateWindow("Nuvalo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFrameWidth,
+                         kFrameHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (window_ == nullptr) {
+        std::fprintf(stderr, "nuvalo: cannot create the window: %s\n", SDL_GetError());
+        return false;
+    }
+    std::vector<std::uint32_t> iconPixels;
+    if (SDL_Surface* icon = iconSurface(iconPixels)) {
+        SDL_SetWindowIcon(window_, icon);
+        SDL_FreeSurface(icon);
+    }
+    // No vsync: the 20 ms timer paces the frames, not the display.
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr) {
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    }
+    if (renderer_ == nullptr) {
+        std::fprintf(stderr, "nuvalo: cannot draw into the window: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_RenderSetLogicalSize(renderer_, kFrameWidth, kFrameHeight);
+    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 kFrameWidth, kFrameHeight);
+    if (texture_ == nullptr) {
+        std::fprintf(stderr, "nuvalo: cannot draw into the window: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    sound_.open();
+
+    // The creation message: drawing resources, seeded generator, prepared run
+    // and a running timer, all before the window is shown.
+    onCreate(app_, *this, seed);
+    SDL_ShowWindow(window_);
+    // Only key-down and key-up messages matter; no character input.
+    SDL_StopTextInput();
+    return true;
+}
+
+void GameWindow::armTimer() {
+    scheduler_.arm(now());
+}
+
+void GameWindow::playSound(const char* path) {
+    sound_.play(path);
+}
+
+void GameWindow::quit(int exitCode) {
+    quitRequested_ = true;
+    exitCode_ = exitCode;
+}
+
+int GameWindow::run(LoopObserver* observer) {
+    while (!quitRequested_) {
+        const std::uint64_t t = now();
+        if (scheduler_.due(t)) {
+            const std::uint64_t deadline = scheduler_.deadline();
+            // Advance first: a timer armed by the tick itself starts from now.
+            scheduler_.advance(t);
+            if (observer != nullptr) {
+                observer->tickTaken(deadline, t);
+            }
+            onTimer(app_, *this);
+            if (invalidated_) {
+                paint();
+            }
+            if (observer != nullptr && !observer->keepRunning(app_)) {
+                closeWindow();
+            }
+            destroyIfClosing();
+            // However long the tick took, input is read before the next one.
+            drainEvents();
+            continue;
+        }
+        waitForEventOrTick();
+        if (invalidated_ && !destroyed_) {
+            paint();
+        }
+    }
+    releaseWindow();
+    return exitCode_;
+}
+
+void GameWindow::handle(const SDL_Event& event) {
+    if (destroyed_) {
+        return;
+    }
+    const bool focused = window_ != nullptr && SDL_GetKeyboardFocus() == window_;
+    for (const Message& message : translate(event, focused)) {
+        if (message.kind == Message::Kind::Expose) {
+            present(false);
+        } else {
+            dispatch(app_, *this, message);
+        }
+        destroyIfClosing();
+        if (destroyed_) {
+            return;
+        }
+    }
+}
+
+void GameWindow::drainEvents() {
+    SDL_Event event;
+    while (!quitRequested_ && SDL_PollEvent(&event) != 0) {
+        handle(event);
+    }
+}
+
+void GameWindow::waitForEventOrTick() {
+    const std::uint64_t t = now();
+    const std::uint64_t frequency = scheduler_.frequency();
+    const std::uint64_t left = scheduler_.remaining(t);
+    const std::uint64_t leftNanos =
+        left / frequency * kNanosPerSecond + left % frequency * kNanosPerSecond / frequency;
+    if (leftNanos >= 2 * kNanosPerMilli) {
+        // Sleep in the event wait until about a millisecond before the tick;
+        // SDL's wait counts whole milliseconds.
+        const auto millis = static_cast<int>(leftNanos / kNanosPerMilli - 1);
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, millis) != 0) {
+            handle(event);
+            drainEvents();
+        }
+        return;
+    }
+    drainEvents();
+    const std::uint64_t after = now();
+    const std::uint64_t rest = scheduler_.remaining(after);
+    if (rest > 0 && !quitRequested_) {
+        // The last stretch: a plain precise sleep up to the deadline.
+        std::this_thread::sleep_for(std::chrono::nanoseconds(
+            rest / frequency * kNanosPerSecond + rest % frequency * kNanosPerSecond / frequency));
+    }
+}
+
+void GameWindow::paint() {
+    invalidated_ = false;
+    onPaint(app_, *this);
+    present(true);
+}
+
+void GameWindow::present(bool newFrame) {
+    if (renderer_ == nullptr || texture_ == nullptr) {
+        return;
+    }
+    const Bitmap& frame = app_.gdi.backBufferBitmap;
+    if (newFrame && frame.pixels != nullptr && frame.width == kFrameWidth &&
+        frame.height == kFrameHeight) {
+        SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
+                          kFrameWidth * static_cast<int>(sizeof(Pixel)));
+    }
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+}
+
+void GameWindow::destroyIfClosing() {
+    if (!closeRequested_ || destroyed_) {
+        return;
+    }
+    destroyed_ = true;
+    onDestroy(app_, *this);
+    // Without a window there is nothing left to wait for.
+    if (!quitRequested_) {
+        quit(0);
+    }
+    if (window_ != nullptr) {
+        SDL_HideWindow(window_);
+    }
+}
+
+void GameWindow::releaseWindow() {
+    sound_.close();
+    if (texture_ != nullptr) {
+        SDL_DestroyTexture(texture_);
+        texture_ = nullptr;
+    }
+    if (renderer_ != nullptr) {
+        SDL_DestroyRenderer(renderer_);
+        renderer_ = nullptr;
+    }
+    if (window_ != nullptr) {
+        SDL_DestroyWindow(window_);
+        window_ = nullptr;
+    }
+}
+
+} // namespace nuvalo::sdl

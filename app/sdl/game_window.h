@@ -1,0 +1,76 @@
+#pragma once
+// The game's one window on SDL2: it owns the program-wide state, turns SDL
+// events into the shared message rules, runs the 20 ms timer and shows each
+// composed frame. Everything the game decides happens in app/rules.
+
+#include "app/rules.h"
+#include "app/sdl/sound.h"
+#include "app/sdl/tick_scheduler.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace nuvalo::sdl {
+
+// Lets a measuring tool watch the loop; the game runs without.
+class LoopObserver {
+  public:
+    // A tick is being taken: when it was due and when it was taken, in
+    // performance-counter units.
+    virtual void tickTaken(std::uint64_t deadline, std::uint64_t taken) = 0;
+    // Asked after every tick; false closes the window as the close box would.
+    virtual bool keepRunning(App& app) = 0;
+
+  protected:
+    ~LoopObserver() = default;
+};
+
+class GameWindow final : public Shell {
+  public:
+    GameWindow();
+    ~GameWindow();
+    GameWindow(const GameWindow&) = delete;
+    GameWindow& operator=(const GameWindow&) = delete;
+
+    // Opens the window and prepares the first run (the creation message).
+    // SDL's video must be up. False, with a line on stderr, when the window
+    // cannot be made.
+    bool create(std::uint32_t seed);
+    // The message loop; returns the exit code once the window is destroyed.
+    int run(LoopObserver* observer = nullptr);
+
+    App& app() { return app_; }
+    std::uint64_t skippedTicks() const { return scheduler_.skipped(); }
+
+    // Shell
+    void armTimer() override;
+    void playSound(const char* path) override;
+    void invalidate() override { invalidated_ = true; }
+    void closeWindow() override { closeRequested_ = true; }
+    void quit(int exitCode) override;
+
+  private:
+    void handle(const SDL_Event& event);
+    void drainEvents();
+    void waitForEventOrTick();
+    void paint();
+    void present(bool newFrame);
+    // The destroy path: runs once, after the message that asked for it.
+    void destroyIfClosing();
+    void releaseWindow();
+
+    App app_;
+    TickScheduler scheduler_;
+    SoundOutput sound_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    bool invalidated_ = false;
+    bool closeRequested_ = false;
+    bool destroyed_ = false;
+    bool quitRequested_ = false;
+    int exitCode_ = 0;
+};
+
+} // namespace nuvalo::sdl

@@ -1,0 +1,65 @@
+// Nuvalo on a Linux desktop: one game per display, one window, one thread.
+// The command line is ignored.
+
+#include "app/sdl/game_window.h"
+#include "app/sdl/instance_lock.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kTitle = "Nuvalo";
+constexpr const char* kAlreadyRunning = "多重起動を確認しました";
+
+void showMessage(const char* text) {
+    if (SDL_ShowSimpleMessageBox(0, kTitle, text, nullptr) != 0) {
+        std::fprintf(stderr, "%s: %s\n", kTitle, text);
+    }
+}
+
+void setHints() {
+    // Crisp whole-number scaling only.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // A small windowed game: let the screen saver and the compositor be.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_APP_NAME, kTitle);
+}
+
+} // namespace
+
+int main(int /*argc*/, char** /*argv*/) {
+    setHints();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr,
+                     "nuvalo: cannot open a display (%s); start the game from a desktop session\n",
+                     SDL_GetError());
+        return 1;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string key = nuvalo::sdl::displayKey(
+        driver != nullptr ? driver : "", std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
+    nuvalo::sdl::InstanceLock lock;
+    if (lock.acquire(nuvalo::sdl::lockPath(key, std::getenv("XDG_RUNTIME_DIR"), ::geteuid())) ==
+        nuvalo::sdl::InstanceLock::Result::Held) {
+        showMessage(kAlreadyRunning);
+        SDL_Quit();
+        return 0;
+    }
+
+    int exitCode = 1;
+    {
+        nuvalo::sdl::GameWindow game;
+        if (game.create(static_cast<std::uint32_t>(std::time(nullptr)))) {
+            exitCode = game.run();
+        }
+    }
+    SDL_Quit();
+    return exitCode;
+}

@@ -1,0 +1,160 @@
+// Measures the real game loop's 20 ms tick: the window opens, the game plays
+// itself (a new run is started whenever the last one has ended) and every
+// tick's lateness against its deadline is recorded.
+//
+//   nuvalo-tick-timing [SECONDS]     (default 60; needs a display)
+//
+// Reports the mean tick period, the deviation from the deadline (median, 99th
+// percentile, worst), the ticks skipped after stalls and the process's CPU use.
+// Exit code 0 when the targets are met (mean period within 0.1 % of 20 ms,
+// 99th percentile under 2 ms, CPU under 5 % of one core), 3 when not, 1 when
+// the window cannot be opened.
+
+#include "app/sdl/game_window.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using nuvalo::App;
+using nuvalo::sdl::GameWindow;
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+class Recorder final : public nuvalo::sdl::LoopObserver {
+  public:
+    Recorder(GameWindow& game, double seconds)
+        : game_(game), frequency_(static_cast<double>(SDL_GetPerformanceFrequency())),
+          limit_(static_cast<std::uint64_t>(seconds * frequency_)) {
+        const auto expected = static_cast<std::size_t>(seconds * 50.0) + 64;
+        deadlines_.reserve(expected);
+        taken_.reserve(expected);
+    }
+
+    void tickTaken(std::uint64_t deadline, std::uint64_t taken) override {
+        if (deadlines_.empty()) {
+            start_ = taken;
+        }
+        if (deadlines_.size() < deadlines_.capacity()) {
+            deadlines_.push_back(deadline);
+            taken_.push_back(taken);
+        }
+        last_ = taken;
+    }
+
+    bool keepRunning(App& app) override {
+        // Play as a player who starts a new run a second after the last one ended.
+        if (app.state.running == 0 && ++halted_ >= 50) {
+            halted_ = 0;
+            nuvalo::onKeyDown(app, nuvalo::kVkSpace);
+            nuvalo::onKeyUp(app, game_, nuvalo::kVkSpace);
+            ++runs_;
+        }
+        return last_ - start_ < limit_;
+    }
+
+    int report(double cpu, double wall, std::uint64_t skipped) const {
+        const std::size_t n = taken_.size();
+        if (n < 2) {
+            std::puts("too few ticks to measure");
+            return 3;
+        }
+        const double toMs = 1000.0 / frequency_;
+        const double meanPeriod =
+            static_cast<double>(taken_.back() - taken_.front()) * toMs / static_cast<double>(n - 1);
+        std::vector<double> late(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            late[i] = static_cast<double>(taken_[i] - deadlines_[i]) * toMs;
+        }
+        std::sort(late.begin(), late.end());
+        const auto at = [&](double q) {
+            return late[std::min(n - 1, static_cast<std::size_t>(q * static_cast<double>(n)))];
+        };
+        const double periodError = (meanPeriod - 20.0) / 20.0 * 100.0;
+        const double cpuShare = cpu / wall * 100.0;
+        std::printf("ticks measured          %zu over %.1f s (%d runs started)\n", n, wall, runs_);
+        std::printf("mean tick period        %.4f ms (%+.4f %% from 20 ms)\n", meanPeriod,
+                    periodError);
+        std::printf(
+            "deviation from deadline median %.3f ms, 99th percentile %.3f ms, worst %.3f ms\n",
+            at(0.5), at(0.99), late.back());
+        std::printf("ticks skipped           %llu\n", static_cast<unsigned long long>(skipped));
+        std::printf("process CPU             %.2f %% of one core (%.2f s of %.1f s)\n", cpuShare,
+                    cpu, wall);
+        const bool met = std::abs(periodError) <= 0.1 && at(0.99) < 2.0 && cpuShare < 5.0;
+        std::printf("targets                 %s\n", met ? "met" : "missed");
+        return met ? 0 : 3;
+    }
+
+  private:
+    GameWindow& game_;
+    double frequency_;
+    std::uint64_t limit_;
+    std::vector<std::uint64_t> deadlines_;
+    std::vector<std::uint64_t> taken_;
+    std::uint64_t start_ = 0;
+    std::uint64_t last_ = 0;
+    int halted_ = 0;
+    int runs_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 60.0;
+    if (argc > 1) {
+        seconds = std::atof(argv[1]);
+        if (!(seconds >= 1.0 && seconds <= 86400.0)) {
+            std::fputs("usage: nuvalo-tick-timing [SECONDS from 1 to 86400]\n", stderr);
+            return 2;
+        }
+    }
+    // The game keeps its best score in the working directory: use a scratch one.
+    std::error_code error;
+    const auto scratch = std::filesystem::temp_directory_path(error) /
+                         ("nuvalo-tick-timing-" + std::to_string(getpid()));
+    std::filesystem::create_directories(scratch, error);
+    std::filesystem::current_path(scratch, error);
+    if (error) {
+        std::fprintf(stderr, "nuvalo-tick-timing: cannot use %s: %s\n", scratch.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "nuvalo-tick-timing: cannot open a display (%s)\n", SDL_GetError());
+        return 1;
+    }
+    int status = 1;
+    {
+        GameWindow game;
+        if (game.create(1)) {
+            Recorder recorder(game, seconds);
+            const double cpuBefore = cpuSeconds();
+            const std::uint64_t wallBefore = SDL_GetPerformanceCounter();
+            game.run(&recorder);
+            const double wall = static_cast<double>(SDL_GetPerformanceCounter() - wallBefore) /
+                                static_cast<double>(SDL_GetPerformanceFrequency());
+            status = recorder.report(cpuSeconds() - cpuBefore, wall, game.skippedTicks());
+        }
+    }
+    SDL_Quit();
+    std::filesystem::remove_all(scratch, error);
+    return status;
+}
