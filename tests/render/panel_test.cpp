@@ -113,6 +113,8 @@ TEST(Panel, ButtonUnitsIconsAndLabels) {
     EXPECT_TRUE(showsCell(frame(), 460, 50, gdi.botanSheet, Cell{0, 20, 80, 20}));
     panel(0.0f, 0.0f, 0.0f, 0, 0, 1);
     EXPECT_TRUE(showsCell(frame(), 460, 50, gdi.botanSheet, Cell{80, 20, 80, 20}));
+    panel(0.0f, 0.0f, 0.0f, 0, 0, 2147483647); // a corrupt flag still names a button
+    EXPECT_TRUE(showsCell(frame(), 460, 50, gdi.botanSheet, Cell{80, 20, 80, 20}));
     EXPECT_TRUE(showsCell(frame(), 550, 120, gdi.botanSheet, Cell{160, 20, 20, 20}));
     EXPECT_TRUE(showsCell(frame(), 550, 170, gdi.botanSheet, Cell{160, 20, 40, 20}));
     EXPECT_TRUE(showsCell(frame(), 465, 232, gdi.steinSheet, Cell{50, 28, 25, 20}));
