@@ -36,15 +36,25 @@ std::optional<Clip> decodeWav(std::span<const std::uint8_t> bytes, const DeviceF
         const std::uint64_t frames =
             std::min<std::uint64_t>(length / static_cast<Uint32>(sourceFrame), maxFrames);
         const auto inBytes = static_cast<int>(frames * static_cast<std::uint64_t>(sourceFrame));
+        // SDL's resampler keeps back the last few hundred frames even when
+        // flushed; silence behind the sound pushes them out, and the output
+        // is then cut to the sound's own length.
+        const std::size_t padFrames =
+            std::max<std::size_t>(1024, static_cast<std::size_t>(spec.freq) / 10);
+        const std::vector<std::uint8_t> padding(padFrames * static_cast<std::size_t>(sourceFrame),
+                                                spec.format == AUDIO_U8 ? 0x80 : 0x00);
+        const std::uint64_t outFrames = (frames * static_cast<std::uint64_t>(device.rate) +
+                                         static_cast<std::uint64_t>(spec.freq) / 2) /
+                                        static_cast<std::uint64_t>(spec.freq);
+        const std::size_t frame = static_cast<std::size_t>(device.frameBytes());
         if ((inBytes == 0 || SDL_AudioStreamPut(stream, samples, inBytes) == 0) &&
+            SDL_AudioStreamPut(stream, padding.data(), static_cast<int>(padding.size())) == 0 &&
             SDL_AudioStreamFlush(stream) == 0) {
-            const int available = SDL_AudioStreamAvailable(stream);
-            Clip clip(static_cast<std::size_t>(std::max(available, 0)));
+            Clip clip(static_cast<std::size_t>(outFrames) * frame);
             const int got = clip.empty() ? 0
                                          : SDL_AudioStreamGet(stream, clip.data(),
                                                               static_cast<int>(clip.size()));
             if (got >= 0) {
-                const auto frame = static_cast<std::size_t>(device.frameBytes());
                 clip.resize(static_cast<std::size_t>(got) / frame * frame);
                 result = std::move(clip);
             }
