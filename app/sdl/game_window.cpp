@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -68,8 +69,17 @@ bool GameWindow::create(std::uint32_t seed) {
         SDL_SetWindowIcon(window_, icon);
         SDL_FreeSurface(icon);
     }
-    // No vsync: the 20 ms timer paces the frames, not the display.
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    // No vsync: the 20 ms timer paces the frames, not the display. On X11
+    // the frame goes out through shared memory without OpenGL, which costs a
+    // fraction of what GL does where GL is itself emulated on the CPU (virtual
+    // machines, Xvfb); elsewhere (Wayland) the accelerated renderer also
+    // scales for high-density screens.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+    if (x11) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+    renderer_ = SDL_CreateRenderer(window_, -1, x11 ? SDL_RENDERER_SOFTWARE : 0);
     if (renderer_ == nullptr) {
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     }
@@ -172,10 +182,11 @@ void GameWindow::waitForEventOrTick() {
     const std::uint64_t left = scheduler_.remaining(t);
     const std::uint64_t leftNanos =
         left / frequency * kNanosPerSecond + left % frequency * kNanosPerSecond / frequency;
-    if (leftNanos >= 2 * kNanosPerMilli) {
-        // Sleep in the event wait until about a millisecond before the tick;
-        // SDL's wait counts whole milliseconds.
-        const auto millis = static_cast<int>(leftNanos / kNanosPerMilli - 1);
+    if (leftNanos >= 3 * kNanosPerMilli) {
+        // Sleep in the event wait until two or three milliseconds before the
+        // tick: SDL's wait counts whole milliseconds on a millisecond clock
+        // and may overrun by one.
+        const auto millis = static_cast<int>(leftNanos / kNanosPerMilli - 2);
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, millis) != 0) {
             handle(event);
