@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# End-to-end test of nuvalo.exe under wine in a private Xvfb display:
+# the halted first frame, Space and Left through the real keyboard path, the
+# single-instance guard, and Escape ending the program with exit code 0.
+#   tests/windows/end_to_end.sh NUVALO_EXE HALTED_FRAME_TOOL TON_DIR
+# Screenshots are kept in $NUVALO_E2E_OUT (default: a folder under /tmp) for
+# a look after a failure.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/windows/xvfb.sh
+source "$here/xvfb.sh"
+
+[[ $# -eq 3 ]] || fail "usage: $0 NUVALO_EXE HALTED_FRAME_TOOL TON_DIR"
+exe=$1 reference_tool=$2 ton=$3
+need wine Xvfb xdotool xwininfo import compare convert
+wine_run=$here/wine-run.sh
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
+out=${NUVALO_E2E_OUT:-$work/shots}
+mkdir -p "$out" "$work/game" "$work/reference"
+trap 'cleanup; rm -rf "$work/game" "$work/reference"' EXIT
+# The game as it is unpacked from the zip: the program with "Ton" beside it.
+cp "$exe" "$work/game/nuvalo.exe"
+cp -r "$ton" "$work/game/Ton"
+
+start_xvfb
+echo "display $DISPLAY, work folder $work"
+
+# The reference: the same rules and renderer compose the halted frame.
+(cd "$work/reference" && "$wine_run" "$reference_tool" halted.png) ||
+    fail "the reference frame could not be composed"
+
+shot() { # window file
+    import -window "$1" "png24:$2" 2>/dev/null
+}
+differing_pixels() { # a b  -> number of pixels that differ
+    compare -metric AE "$1" "$2" null: 2>&1 >/dev/null | sed 's/[^0-9].*//'
+}
+
+(cd "$work/game" && exec "$wine_run" nuvalo.exe) &
+first=$!
+started_pids+=("$first")
+window=$(wait_for_windows 1 60) || fail "no window named Nuvalo appeared"
+echo "window $window"
+
+geometry=$(xwininfo -id "$window")
+width=$(awk '/Width:/ { print $2 }' <<<"$geometry")
+height=$(awk '/Height:/ { print $2 }' <<<"$geometry")
+[[ $width == 600 && $height == 450 ]] || fail "client area is ${width}x${height}, not 600x450"
+
+# The halted first frame, once a few ticks have repainted it.
+sleep 1
+shot "$window" "$out/halted.png"
+diff_halted=$(differing_pixels "$out/halted.png" "$work/reference/halted.png")
+[[ $diff_halted == 0 ]] ||
+    fail "halted frame differs from the composed reference in $diff_halted pixels (see $out)"
+echo "halted frame matches the reference"
+
+# Keys go to the window under the pointer (there is no window manager).
+xdotool mousemove --window "$window" 100 300
+sleep 0.2
+xdotool keydown space keyup space
+xdotool keydown Left
+sleep 0.7
+shot "$window" "$out/playing-1.png"
+xdotool keyup Left
+sleep 0.3
+shot "$window" "$out/playing-2.png"
+
+moved=$(differing_pixels "$out/halted.png" "$out/playing-1.png")
+((moved > 100)) || fail "Space did not start a run: only $moved pixels changed"
+ticking=$(differing_pixels "$out/playing-1.png" "$out/playing-2.png")
+((ticking > 0)) || fail "the frame stood still during a run"
+# The star (its brightest pixels are pure white) stands at y 80 once the run
+# is under way; steering left moves it from its start column x 200.
+star_x=$(convert "$out/playing-1.png" -crop 400x40+0+60 +repage txt:- |
+    awk -F'[,:]' '/#FFFFFF/ { sum += $1; n++ } END { if (n) printf "%d", sum / n; else print -1 }')
+((star_x >= 0)) || fail "no star found in the playfield"
+((star_x < 185)) || fail "holding Left did not steer the star left (x $star_x)"
+echo "run started, frame changes, star steered left to x $star_x"
+
+# A second copy finds the first, shows its notice once and leaves with 0.
+(cd "$work/game" && exec "$wine_run" nuvalo.exe) &
+second=$!
+started_pids+=("$second")
+windows=$(wait_for_windows 2 60) || fail "the second copy showed no notice"
+notice=$(grep -vx "$window" <<<"$windows")
+shot "$notice" "$out/notice.png"
+xdotool mousemove --window "$notice" 10 10
+sleep 0.2
+xdotool key Return
+status=0
+wait_exit "$second" 30 || status=$?
+[[ $status == 0 ]] || fail "the second copy exited with $status"
+kill -0 "$first" 2>/dev/null || fail "the first copy ended with the second"
+wait_for_windows 1 10 >/dev/null || fail "windows left over after the notice"
+echo "second copy refused with exit code 0; first copy still running"
+
+# Escape, on release, closes the game with exit code 0.
+xdotool mousemove --window "$window" 100 300
+sleep 0.2
+xdotool key Escape
+status=0
+wait_exit "$first" 30 || status=$?
+[[ $status == 0 ]] || fail "Escape ended the game with $status"
+echo "Escape closed the game with exit code 0"
+echo "PASS"

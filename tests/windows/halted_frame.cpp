@@ -1,0 +1,41 @@
+// Writes, as a PNG, the frame that the game window shows before the first run:
+// composed by the shared message rules and renderer, as the window's first
+// paints compose it. The end-to-end test compares the window with it.
+//   nuvalo_halted_frame OUT.png      (run in a folder without save.dat)
+#include "app/rules.h"
+#include "render/png.h"
+
+#include <cstdio>
+
+namespace {
+
+class QuietShell final : public nuvalo::Shell {
+  public:
+    void armTimer() override {}
+    void playSound(const char* /*path*/) override {}
+    void invalidate() override {}
+    void closeWindow() override {}
+    void quit(int /*exitCode*/) override {}
+};
+
+nuvalo::App app;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: nuvalo_halted_frame OUT.png\n");
+        return 2;
+    }
+    QuietShell shell;
+    // Any seed: before the first run every object lies outside the frame.
+    nuvalo::onCreate(app, shell, 1);
+    nuvalo::onPaint(app, shell);
+    const bool written = nuvalo::writePng(argv[1], app.gdi.backBufferBitmap);
+    nuvalo::onDestroy(app, shell);
+    if (!written) {
+        std::fprintf(stderr, "nuvalo_halted_frame: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Measures the game's mean tick period under wine over 20 s (1000 ticks) in a
+# private Xvfb display; passes when it lies within 1% of 20 ms.
+#   tests/windows/tick_period.sh TICK_PROBE_EXE [TICKS]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/windows/xvfb.sh
+source "$here/xvfb.sh"
+
+[[ $# -ge 1 ]] || fail "usage: $0 TICK_PROBE_EXE [TICKS]"
+need wine Xvfb
+work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-ticks.XXXXXX")
+trap 'cleanup; rm -rf "$work"' EXIT
+start_xvfb
+cd "$work"
+"$here/wine-run.sh" "$1" --ticks "${2:-1000}"

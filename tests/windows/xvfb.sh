@@ -1,0 +1,76 @@
+# Sourced by the wine tests: a private X display and clean-up of everything the
+# test started. Only processes started here are ever stopped.
+
+started_pids=()
+xvfb_pid=""
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+need() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null ||
+            fail "$tool is missing (scripts/install-deps.sh windows installs it)"
+    done
+}
+
+cleanup() {
+    local pid
+    for pid in "${started_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    if [[ -n $xvfb_pid ]]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+
+# Starts Xvfb on a free display number and exports DISPLAY.
+start_xvfb() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local i
+    for ((i = 0; i < 100; i++)); do
+        if [[ -s $fdfile ]]; then
+            break
+        fi
+        sleep 0.1
+    done
+    [[ -s $fdfile ]] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+# Waits up to $2 seconds (default 30) until exactly $1 top-level windows named
+# "Nuvalo" exist; prints their ids.
+wait_for_windows() {
+    local want=$1 limit=${2:-30} ids i
+    for ((i = 0; i < limit * 10; i++)); do
+        ids=$(xdotool search --onlyvisible --name '^Nuvalo$' 2>/dev/null || true)
+        if [[ $(grep -c . <<<"$ids") -eq $want ]]; then
+            echo "$ids"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $2 seconds for the started process $1 to end; returns its exit
+# status, or 124 when it is still running.
+wait_exit() {
+    local pid=$1 limit=$2 i
+    for ((i = 0; i < limit * 10; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        return 124
+    fi
+    wait "$pid"
+}
