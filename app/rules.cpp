@@ -1,6 +1,7 @@
 #include "app/rules.h"
 
 #include "game/game.h"
+#include "render/render.h"
 
 namespace nuvalo {
 
@@ -16,6 +17,7 @@ bool onStartButton(int x, int y) {
 } // namespace
 
 void onCreate(App& app, Shell& shell, std::uint32_t seed) {
+    createDrawingResources(app.gdi);
     srand(seed);
     startRun(app.state, shell);
     // The window opens on a prepared run that stands still until started.
@@ -23,16 +25,19 @@ void onCreate(App& app, Shell& shell, std::uint32_t seed) {
     app.state.running = 0;
 }
 
-void onDestroy(App& /*app*/, Shell& shell) {
+void onDestroy(App& app, Shell& shell) {
+    releaseDrawingResources(app.gdi);
     shell.quit(0);
 }
 
 void onPaint(App& app, Shell& shell) {
-    // The tally counts composed frames, not time.
-    if (app.state.resultPhase != 0) {
-        advanceTally(app.state);
-        tallyCuesAndSave(app.state, shell);
-    }
+    // The whole frame is redrawn whatever needs repainting; while a result
+    // shows, this also advances its tally, so the tally counts paints.
+    composeFrame(app.gdi, app.state, shell);
+}
+
+void onPaintWithoutPixels(App& app, Shell& shell) {
+    paintWithoutPixels(app.state, shell);
 }
 
 void onKeyDown(App& app, int vk) {

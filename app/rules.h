@@ -39,6 +39,9 @@ inline constexpr int kButtonLeft = 460, kButtonTop = 50, kButtonRight = 540, kBu
 void onCreate(App& app, Shell& shell, std::uint32_t seed); // seed: the calendar time
 void onDestroy(App& app, Shell& shell);
 void onPaint(App& app, Shell& shell); // composes the frame into app.gdi
+// The paint rule for headless runs: the same effect on the game state as
+// onPaint (the result tally's step, cues and save), without drawing.
+void onPaintWithoutPixels(App& app, Shell& shell);
 void onKeyDown(App& app, int vk);
 void onKeyUp(App& app, Shell& shell, int vk);
 void onTimer(App& app, Shell& shell);

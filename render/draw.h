@@ -30,5 +30,7 @@ void drawPanel(const GdiResources& gdi, Surface dst, const GameState& s);
 // Advances the tally one step, draws the result over the playfield, and plays
 // the tally's cues and saves the score when their step comes.
 void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& platform);
+// The result screen as the state stands, without advancing the tally.
+void drawResultScreen(const GdiResources& gdi, Surface dst, const GameState& s);
 
 } // namespace nuvalo

@@ -1,3 +1,4 @@
+#include "game/game.h"
 #include "render/cells.h"
 #include "render/draw.h"
 #include "render/render.h"
@@ -57,18 +58,13 @@ void drawObjects(const GdiResources& gdi, Surface dst, const GameState& s) {
     }
 }
 
-void composeFrame(GdiResources& gdi, GameState& s, Platform& platform) {
-    const Surface dst = gdi.backBufferDC;
+namespace {
+
+void drawPlayfield(const GdiResources& gdi, Surface dst, const GameState& s) {
     // The picture is that of a black ground over the whole frame, then the
     // flash and the curtain in white, then the panel's own white ground over
     // x >= 400. Fills dominate the cost of a frame, so each background pixel
     // is written once, with the colour it ends up with.
-    if (s.resultPhase != 0) {
-        // The result screen and the panel lay their own white grounds.
-        drawResult(gdi, dst, s, platform);
-        drawPanel(gdi, dst, s);
-        return;
-    }
     if (s.crashTimer == 0) {
         fillRect(dst, 0, 0, kPlayfieldWidth, kFrameHeight, gdi.blackBrush);
         drawStar(gdi, dst, s);
@@ -80,7 +76,38 @@ void composeFrame(GdiResources& gdi, GameState& s, Platform& platform) {
         fillRect(dst, 0, curtain, kPlayfieldWidth, kFrameHeight, gdi.whiteBrush);
     }
     drawObjects(gdi, dst, s);
+}
+
+} // namespace
+
+void composeFrame(GdiResources& gdi, GameState& s, Platform& platform) {
+    const Surface dst = gdi.backBufferDC;
+    if (s.resultPhase != 0) {
+        // The result screen and the panel lay their own white grounds.
+        drawResult(gdi, dst, s, platform);
+    } else {
+        drawPlayfield(gdi, dst, s);
+    }
     drawPanel(gdi, dst, s);
+}
+
+void drawFrame(GdiResources& gdi, const GameState& s) {
+    const Surface dst = gdi.backBufferDC;
+    if (s.resultPhase != 0) {
+        drawResultScreen(gdi, dst, s);
+    } else {
+        drawPlayfield(gdi, dst, s);
+    }
+    drawPanel(gdi, dst, s);
+}
+
+void paintWithoutPixels(GameState& s, Platform& platform) {
+    // Exactly what composeFrame does to the state: drawResult's tally step
+    // and its cues, with nothing drawn in between.
+    if (s.resultPhase != 0) {
+        advanceTally(s);
+        tallyCuesAndSave(s, platform);
+    }
 }
 
 } // namespace nuvalo

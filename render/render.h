@@ -15,4 +15,13 @@ void releaseDrawingResources(GdiResources& gdi);
 // advances the result tally by one step (and may play a cue or save the score).
 void composeFrame(GdiResources& gdi, GameState& s, Platform& platform);
 
+// Draws the frame for the state as it stands, changing no state: what
+// composeFrame draws once its tally step is done. For tools that draw only
+// some of the frames they paint.
+void drawFrame(GdiResources& gdi, const GameState& s);
+
+// What composeFrame does to the state (the tally step, its cues and the
+// save), without drawing.
+void paintWithoutPixels(GameState& s, Platform& platform);
+
 } // namespace nuvalo

@@ -24,6 +24,11 @@ constexpr std::int64_t kBonus1 = 10000;
 
 void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& platform) {
     advanceTally(s);
+    drawResultScreen(gdi, dst, s);
+    tallyCuesAndSave(s, platform);
+}
+
+void drawResultScreen(const GdiResources& gdi, Surface dst, const GameState& s) {
     // Once complete everything shows; until then each line waits for its step.
     const auto shownAt = [&s](int step) { return s.resultTicks > step || s.resultPhase == 2; };
 
@@ -71,7 +76,6 @@ void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& pl
     if (shownAt(150)) {
         blit(dst, gdi.steinSheet, cells::targetIcon(1), 165, 242, RasterOp::srcCopy);
     }
-    tallyCuesAndSave(s, platform);
 }
 
 } // namespace nuvalo

@@ -31,6 +31,7 @@ constexpr const char* kUsage =
     "  lbuttondown, lbuttonup left mouse button\n"
     "  timer [N]              N timer messages (default 1), each followed by a paint\n"
     "  paint                  one extra paint\n"
+    "  snapshot PATH          write the last composed frame to PATH as a PNG\n"
     "\"keyup 27\" closes the window and ends the run. \"save.dat\" is read and\n"
     "written in the current directory. Exit status: 0; 1 when the output cannot\n"
     "be written; 2 for a malformed script or command line.\n";

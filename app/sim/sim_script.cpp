@@ -1,6 +1,8 @@
 #include "app/sim/sim_script.h"
 
 #include "app/rules.h"
+#include "render/png.h"
+#include "render/render.h"
 
 #include <cinttypes>
 #include <cstddef>
@@ -146,7 +148,21 @@ class Simulator final : public Shell {
             } else if (command == "lbuttonup") {
                 onLButtonUp(app_);
             } else {
-                onPaint(app_, *this);
+                paint();
+            }
+        } else if (command == "snapshot") {
+            if (args != 1) {
+                return fail(number, "expected a PNG file path", line);
+            }
+            // The path is a word of a line of at most kMaxLine bytes.
+            char path[kMaxLine + 1] = {};
+            words.word[1].copy(path, kMaxLine);
+            beginEvent(words);
+            if (painted_) {
+                drawFrame(app_.gdi, lastPainted_);
+            }
+            if (!writePng(path, app_.gdi.backBufferBitmap)) {
+                return fail(number, "cannot write the PNG file", line);
             }
         } else if (command == "timer") {
             a = 1;
@@ -228,9 +244,19 @@ class Simulator final : public Shell {
             soundCount_ = 0;
             onTimer(app_, *this);
             ++ticks_;
-            onPaint(app_, *this);
+            paint();
             endEvent();
         }
+    }
+
+    // Pixels are drawn only when a snapshot asks for them: a paint's effect on
+    // the state does not depend on them, and drawing every frame would cost a
+    // hundred times more than the tick. The state of the last paint is kept so
+    // that a snapshot shows exactly the frame that paint would have composed.
+    void paint() {
+        onPaintWithoutPixels(app_, *this);
+        lastPainted_ = app_.state;
+        painted_ = true;
     }
 
     Status fail(std::uint64_t number, const char* what, std::string_view line) {
@@ -282,6 +308,8 @@ class Simulator final : public Shell {
     std::FILE* finalOut_; // the quiet run's last line
     std::FILE* err_;
     App app_;
+    GameState lastPainted_;
+    bool painted_ = false;
     char event_[kMaxLine] = {};
     std::size_t eventLength_ = 0;
     const char* sounds_[kMaxSounds] = {};

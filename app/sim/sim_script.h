@@ -4,6 +4,7 @@
 //
 // Script lines (blank lines and text after '#' are ignored):
 //   keydown VK | keyup VK | mousemove X Y | lbuttondown | lbuttonup | timer [N] | paint
+//   snapshot PATH (writes the last composed frame as a PNG file)
 // "timer N" is N timer messages, each followed by one paint. "keyup 27" closes
 // the window and ends the script with status 0. A malformed line stops the
 // script with status 2 and a message naming its line number.

@@ -1,5 +1,7 @@
 #include "app/sim/sim_script.h"
 
+#include "app/rules.h"
+#include "render/png.h"
 #include "tests/game/support.h"
 
 #include <cstdio>
@@ -248,6 +250,57 @@ TEST_F(Sim, LastLineWithoutALineFeedStillRuns) {
     const auto lines = run("keyup 32\ntimer 2").lines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(field(lines[3], "tick"), "2");
+}
+
+class QuietShell final : public Shell {
+  public:
+    void armTimer() override {}
+    void playSound(const char*) override {}
+    void invalidate() override {}
+    void closeWindow() override {}
+    void quit(int) override {}
+};
+
+TEST_F(Sim, SnapshotIsTheFrameTheLastPaintComposed) {
+    // The simulator draws only when asked; its picture must still be the one
+    // the real paint rule composed at the last paint, even after later events.
+    const Outcome outcome = run("snapshot before.png\n"
+                                "keyup 32\ntimer 30\nkeydown 37\ntimer 3\nsnapshot play.png\n"
+                                "timer 4000\nmousemove 470 60\nsnapshot result.png\n",
+                                {.seed = 7});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    std::filesystem::remove("save.dat");
+
+    App app;
+    QuietShell shell;
+    onCreate(app, shell, 7);
+    ASSERT_TRUE(writePng("expected-before.png", app.gdi.backBufferBitmap));
+    onKeyUp(app, shell, kVkSpace);
+    const auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            onTimer(app, shell);
+            onPaint(app, shell);
+        }
+    };
+    ticks(30);
+    onKeyDown(app, kVkLeft);
+    ticks(3);
+    ASSERT_TRUE(writePng("expected-play.png", app.gdi.backBufferBitmap));
+    ticks(4000);
+    ASSERT_EQ(app.state.resultPhase, 2);
+    ASSERT_TRUE(writePng("expected-result.png", app.gdi.backBufferBitmap));
+
+    EXPECT_EQ(readFile("before.png"), readFile("expected-before.png"));
+    EXPECT_EQ(readFile("play.png"), readFile("expected-play.png"));
+    EXPECT_EQ(readFile("result.png"), readFile("expected-result.png"));
+    EXPECT_NE(readFile("play.png"), readFile("result.png"));
+}
+
+TEST_F(Sim, SnapshotThatCannotBeWrittenStopsTheScript) {
+    const Outcome outcome = run("snapshot no-such-dir/frame.png\ntimer\n");
+    EXPECT_EQ(outcome.status, sim::kExitBadScript);
+    EXPECT_NE(outcome.err.find("line 1"), std::string::npos);
+    EXPECT_EQ(outcome.lines().size(), 1u); // only the create line
 }
 
 } // namespace
