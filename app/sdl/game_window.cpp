@@ -1,9 +1,7 @@
 #include "app/sdl/game_window.h"
 
 #include "app/sdl/input.h"
-#include "resources/resources.h"
-
-#include <png.h>
+#include "app/sdl/notice.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,30 +15,6 @@ namespace {
 
 std::uint64_t now() {
     return SDL_GetPerformanceCounter();
-}
-
-// The window icon from the "Aicon" picture. Null (and no icon) if it cannot
-// be decoded, which only a broken build could cause.
-SDL_Surface* iconSurface(std::vector<std::uint32_t>& pixels) {
-    const auto png = res::iconPng();
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (png.empty() || png_image_begin_read_from_memory(&image, png.data(), png.size()) == 0) {
-        return nullptr;
-    }
-    image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB as a little-endian word
-    if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
-        png_image_free(&image);
-        return nullptr;
-    }
-    pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
-    if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
-        return nullptr;
-    }
-    const int w = static_cast<int>(image.width);
-    const int h = static_cast<int>(image.height);
-    return SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
-                                              SDL_PIXELFORMAT_BGRA32);
 }
 
 constexpr std::uint64_t kNanosPerSecond = 1'000'000'000;

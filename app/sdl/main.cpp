@@ -3,22 +3,28 @@
 
 #include "app/sdl/game_window.h"
 #include "app/sdl/instance_lock.h"
+#include "app/sdl/notice.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
 
 constexpr const char* kTitle = "Nuvalo";
-constexpr const char* kAlreadyRunning = "多重起動を確認しました";
+constexpr const char* kAlreadyRunning = "多重起動を確認しました"; // the same in UTF-8
 
-void showMessage(const char* text) {
-    if (SDL_ShowSimpleMessageBox(0, kTitle, text, nullptr) != 0) {
-        std::fprintf(stderr, "%s: %s\n", kTitle, text);
+// The refusal of a second copy. Shift-JIS, as every text of the game.
+constexpr std::string_view kAlreadyRunningSjis =
+    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+
+void showMessage() {
+    if (!nuvalo::sdl::showNotice(kTitle, kAlreadyRunningSjis)) {
+        std::fprintf(stderr, "%s: %s\n", kTitle, kAlreadyRunning);
     }
 }
 
@@ -48,7 +54,7 @@ int main(int /*argc*/, char** /*argv*/) {
     nuvalo::sdl::InstanceLock lock;
     if (lock.acquire(nuvalo::sdl::lockPath(key, std::getenv("XDG_RUNTIME_DIR"), ::geteuid())) ==
         nuvalo::sdl::InstanceLock::Result::Held) {
-        showMessage(kAlreadyRunning);
+        showMessage();
         SDL_Quit();
         return 0;
     }

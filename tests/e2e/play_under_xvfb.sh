@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Plays the real game on a private X server, as a player would: looks at the
+# opening frame, starts a run with Space, steers left, starts a second copy,
+# and quits with Escape.
+#
+#   play_under_xvfb.sh NUVALO CHECKER SOUNDS_DIR SHOTS_DIR
+#
+# Exit 0 when every step passed, 77 when no X server can be started here (the
+# test is then skipped), 1 on a failed step. Screenshots stay in SHOTS_DIR.
+set -uo pipefail
+
+game=$1
+checker=$2
+sounds=$3
+shots=$4
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+fail() {
+    echo "FAIL: $*" >&2
+    for f in "$work"/*.err; do
+        [[ -s $f ]] && { echo "--- $(basename "$f")" >&2; cat "$f" >&2; }
+    done
+    exit 1
+}
+step() { echo "== $*"; }
+
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+for tool in xdotool xwininfo import convert; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
+started=()
+cleanup() {
+    local p
+    for p in "${started[@]}"; do
+        pkill -P "$p" 2>/dev/null
+        kill "$p" 2>/dev/null
+    done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+
+# A private X server on the first free display number.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+started+=("$xvfb")
+for _ in $(seq 100); do
+    [[ -s $work/display ]] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+done
+[[ -s $work/display ]] || skip "Xvfb does not start here: $(tail -n 1 "$work/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+# The game as a player starts it: its own working directory holding "Ton",
+# no sound device, this display only.
+export SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=x11
+unset WAYLAND_DISPLAY
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$work/play/Ton" "$work/check"
+cp "$sounds"/*.wav "$work/play/Ton/" 2>/dev/null || true
+cd "$work/play" || fail "no working directory"
+
+# Waits up to $1 tenths of a second for process $2 to end; its status in $rc.
+wait_exit() {
+    local limit=$1 pid=$2
+    for _ in $(seq "$limit"); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && return 1
+    wait "$pid"
+    rc=$?
+    return 0
+}
+
+shot() { # window name
+    import -window "$1" -depth 8 "ppm:$work/$2.ppm" 2>>"$work/import.err" || return 1
+    convert "$work/$2.ppm" "$shots/$2.png" 2>>"$work/import.err"
+}
+
+check() { # mode name
+    (cd "$work/check" && "$checker" "$1" "$work/$2.ppm")
+}
+
+step "start the game"
+"$game" >"$work/first.out" 2>"$work/first.err" &
+first=$!
+started+=("$first")
+window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Nuvalo$' | head -n 1)
+[[ -n $window ]] || fail "no window titled Nuvalo appeared"
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+[[ $geometry == 600x450 ]] || fail "the window is $geometry, not 600x450"
+
+step "the halted opening frame"
+ok=0
+for i in $(seq 30); do
+    shot "$window" halted && check halted halted 2>"$work/check.err" && { ok=1; break; }
+    sleep 0.1
+done
+((ok)) || { cat "$work/check.err" >&2; fail "the opening frame is not the halted first run"; }
+
+step "Space starts a run"
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+xdotool keydown space
+sleep 0.05
+xdotool keyup space
+ok=0
+for i in $(seq 30); do
+    shot "$window" playing && check playing playing 2>"$work/check.err" && { ok=1; break; }
+    sleep 0.1
+done
+((ok)) || { cat "$work/check.err" >&2; fail "no run started: speed or button unchanged"; }
+
+step "holding Left moves the star"
+before=""
+for i in $(seq 20); do
+    shot "$window" star-before && before=$(check star star-before 2>/dev/null) && break
+    sleep 0.05
+done
+[[ -n $before ]] || fail "the star did not fall into view"
+xdotool keydown Left
+sleep 0.4
+shot "$window" star-after
+xdotool keyup Left
+after=$(check star star-after 2>"$work/check.err") || { cat "$work/check.err" >&2; fail "the star is gone while steering"; }
+read -r x1 _ <<<"$before"
+read -r x2 _ <<<"$after"
+echo "star x $x1 -> $x2"
+((x2 <= x1 - 30)) || fail "the star did not move left enough (x $x1 -> $x2)"
+
+step "a second copy is refused"
+"$game" >"$work/second.out" 2>"$work/second.err" &
+second=$!
+started+=("$second")
+notice=""
+for i in $(seq 100); do
+    kill -0 "$second" 2>/dev/null || break
+    for id in $(xwininfo -root -children 2>/dev/null | awk '/"Nuvalo"/ { print $1 }'); do
+        (($(printf '%d' "$id") != window)) && notice=$id
+    done
+    [[ -n $notice ]] && break
+    sleep 0.1
+done
+if [[ -n $notice ]]; then
+    sleep 0.3
+    shot "$notice" notice || true
+    timeout 5 xdotool windowfocus --sync "$notice" || true
+    xdotool key Return
+else
+    grep -q "多重起動を確認しました" "$work/second.err" ||
+        fail "the second copy showed no notice"
+fi
+wait_exit 100 "$second" || fail "the second copy did not end after its notice"
+((rc == 0)) || fail "the second copy ended with $rc, not 0"
+kill -0 "$first" 2>/dev/null || fail "the first copy ended too"
+shot "$window" after-second && check playing after-second 2>"$work/check.err" ||
+    fail "the first copy no longer shows its run"
+
+step "Escape ends the game"
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+xdotool key Escape
+wait_exit 50 "$first" || fail "the game did not end on Escape"
+((rc == 0)) || fail "the game ended with $rc, not 0"
+echo "PASS"
