@@ -33,3 +33,16 @@ format:
 
 clean:
 	rm -rf build
+
+# The Windows game, cross-built with mingw-w64: build/windows/app/win32/nuvalo.exe
+# and the zip in build/windows/package/.
+windows:
+	@scripts/install-deps.sh build windows
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+	cmake --build --preset windows --target package
+
+# The Windows build's tests under wine, the end-to-end ones in a private Xvfb
+# display (the first run also makes the wine prefix in ~/.cache/nuvalo).
+test-windows: windows
+	ctest --preset windows -j $(JOBS)

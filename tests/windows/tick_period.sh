@@ -9,8 +9,15 @@ source "$here/xvfb.sh"
 
 [[ $# -ge 1 ]] || fail "usage: $0 TICK_PROBE_EXE [TICKS]"
 need wine Xvfb
+probe=$(realpath "$1")
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-ticks.XXXXXX")
 trap 'cleanup; rm -rf "$work"' EXIT
 start_xvfb
 cd "$work"
-"$here/wine-run.sh" "$1" --ticks "${2:-1000}"
+# Wine's own messages go to a log, shown only when the measurement fails.
+status=0
+"$here/wine-run.sh" "$probe" --ticks "${2:-1000}" 2>"$work/wine.log" || status=$?
+if [[ $status != 0 ]]; then
+    cat "$work/wine.log" >&2
+fi
+exit "$status"
