@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Plays the game from a run directory that holds the "Ton" sounds and keeps
-# "save.dat" between plays.
+# Plays the game from the run directory "run/" at the top of the source tree.
+# The game reads its sounds from "Ton" and keeps its best score in "save.dat"
+# in the directory it runs in, so both live there between plays.
+#   scripts/run.sh [BUILD_DIR]      (default build/dev; `make run` calls this)
 set -euo pipefail
 build=${1:-build/dev}
 root=$(cd "$(dirname "$0")/.." && pwd)
 rundir="$root/run"
-mkdir -p "$rundir"
-if [[ -d "$root/resources/Ton" ]]; then
-    mkdir -p "$rundir/Ton"
-    cp -u "$root"/resources/Ton/*.wav "$rundir/Ton/" 2>/dev/null || true
+[[ $build == /* ]] || build="$root/$build"
+game="$build/app/sdl/nuvalo"
+if [[ ! -x $game ]]; then
+    echo "run.sh: $game is not built (the desktop game needs NUVALO_BUILD_SDL=ON and libsdl2-dev)" >&2
+    exit 1
 fi
+mkdir -p "$rundir/Ton"
+# Newer sounds from the tree replace older copies; a sound the player put
+# there himself, newer than the tree's, is kept.
+cp -u "$root"/resources/Ton/*.wav "$rundir/Ton/"
 cd "$rundir"
-if [[ -x "$root/$build/app/nuvalo" ]]; then
-    exec "$root/$build/app/nuvalo"
-fi
-echo "The desktop game is not built yet; playing a demo script headlessly with nuvalo-sim."
-exec "$root/$build/app/nuvalo-sim" --seed 1 "$root/app/sim/demo.txt"
+echo "Nuvalo plays in $rundir (best score in save.dat there)."
+exec "$game"
