@@ -45,4 +45,5 @@ windows:
 # The Windows build's tests under wine, the end-to-end ones in a private Xvfb
 # display (the first run also makes the wine prefix in ~/.cache/nuvalo).
 test-windows: windows
+	tests/windows/wine-run.sh --prepare
 	ctest --preset windows -j $(JOBS)

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows program under wine: the cross build's emulator for its tests.
 #   tests/windows/wine-run.sh PROGRAM.exe [ARGS...]
+#   tests/windows/wine-run.sh --prepare      only make the prefix, if missing
+# Make the prefix before CTest starts (make test-windows does): CTest lists
+# each test program's tests through here with a 5 s limit, too short for the
+# first-time setup.
 # The wine prefix is made once and then reused; NUVALO_WINEPREFIX (or
 # WINEPREFIX) chooses where, by default in the user's cache folder.
 set -euo pipefail
@@ -34,4 +38,7 @@ if [[ ! -f $WINEPREFIX/.nuvalo-ready ]]; then
     exec 9>&-
 fi
 
+if [[ ${1-} == --prepare ]]; then
+    exit 0
+fi
 exec "$wine_bin" "$@"
