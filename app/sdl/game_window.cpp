@@ -70,6 +70,11 @@ bool GameWindow::create(std::uint32_t seed) {
         return false;
     }
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    // A software renderer draws into the window's own memory, which keeps
+    // the black borders of a scaled frame; others start each frame afresh.
+    SDL_RendererInfo info{};
+    keepsPicture_ =
+        SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     sound_.open();
 
     // The creation message: drawing resources, seeded generator, prepared run
@@ -194,7 +199,12 @@ void GameWindow::present(bool newFrame) {
         SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
                           kFrameWidth * static_cast<int>(sizeof(Pixel)));
     }
-    SDL_RenderClear(renderer_);
+    // The frame covers all but the borders of a whole-number scale, so one
+    // clear after an exposure is enough where the window keeps its pixels.
+    if (!keepsPicture_ || !newFrame || !cleared_) {
+        SDL_RenderClear(renderer_);
+        cleared_ = true;
+    }
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
 }

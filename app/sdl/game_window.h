@@ -66,6 +66,8 @@ class GameWindow final : public Shell {
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    bool keepsPicture_ = false;
+    bool cleared_ = false;
     bool invalidated_ = false;
     bool closeRequested_ = false;
     bool destroyed_ = false;

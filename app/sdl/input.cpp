@@ -160,7 +160,8 @@ Messages translate(const SDL_Event& event, bool focused) {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
             out.push(Message::Kind::Close);
-        } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             out.push(Message::Kind::Expose);
         }
         break;

@@ -19,7 +19,7 @@ struct Message {
         LButtonDown, // the position is the one of the last MouseMove
         LButtonUp,
         Close,  // the close box, or the session asking the program to quit
-        Expose, // the window's contents were lost and must be shown again
+        Expose, // the window's contents were lost (or resized) and must be shown again
     };
     Kind kind = Kind::Close;
     std::uint32_t param = 0;

@@ -43,6 +43,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
         const auto expected = static_cast<std::size_t>(seconds * 50.0) + 64;
         deadlines_.reserve(expected);
         taken_.reserve(expected);
+        rearmedAfter_.reserve(expected / 50);
     }
 
     void tickTaken(std::uint64_t deadline, std::uint64_t taken) override {
@@ -63,6 +64,8 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
             nuvalo::onKeyDown(app, nuvalo::kVkSpace);
             nuvalo::onKeyUp(app, game_, nuvalo::kVkSpace);
             ++runs_;
+            // The run start re-arms the timer: the next interval is not a period.
+            rearmedAfter_.push_back(taken_.size());
         }
         return last_ - start_ < limit_;
     }
@@ -74,8 +77,18 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
             return 3;
         }
         const double toMs = 1000.0 / frequency_;
-        const double meanPeriod =
-            static_cast<double>(taken_.back() - taken_.front()) * toMs / static_cast<double>(n - 1);
+        // Mean over the intervals between ticks, leaving out those in which a
+        // run start restarted the period (ticks skipped after a stall stay in).
+        std::uint64_t spanned = 0;
+        std::size_t intervals = 0;
+        for (std::size_t i = 1; i < n; ++i) {
+            if (std::find(rearmedAfter_.begin(), rearmedAfter_.end(), i) == rearmedAfter_.end()) {
+                spanned += taken_[i] - taken_[i - 1];
+                ++intervals;
+            }
+        }
+        const double meanPeriod = static_cast<double>(spanned) * toMs /
+                                  static_cast<double>(std::max<std::size_t>(intervals, 1));
         std::vector<double> late(n);
         for (std::size_t i = 0; i < n; ++i) {
             late[i] = static_cast<double>(taken_[i] - deadlines_[i]) * toMs;
@@ -106,6 +119,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
     std::uint64_t limit_;
     std::vector<std::uint64_t> deadlines_;
     std::vector<std::uint64_t> taken_;
+    std::vector<std::size_t> rearmedAfter_; // tick counts after which a run start re-armed
     std::uint64_t start_ = 0;
     std::uint64_t last_ = 0;
     int halted_ = 0;

@@ -136,6 +136,8 @@ TEST(Translate, CloseBoxQuitAndExposure) {
                 ::testing::ElementsAre(IsMessage(Kind::Close, 0)));
     EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_EXPOSED)),
                 ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
+    EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED)),
+                ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
     EXPECT_TRUE(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)).empty());
     SDL_Event text{};
     text.type = SDL_TEXTINPUT;
