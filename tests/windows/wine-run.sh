@@ -2,6 +2,8 @@
 # Runs a Windows program under wine: the cross build's emulator for its tests.
 #   tests/windows/wine-run.sh PROGRAM.exe [ARGS...]
 #   tests/windows/wine-run.sh --prepare      only make the prefix, if missing
+#   tests/windows/wine-run.sh --end-session  wait until the prefix's wine
+#                                            session (wineserver) has ended
 # Make the prefix before CTest starts (make test-windows does): CTest lists
 # each test program's tests through here with a 5 s limit, too short for the
 # first-time setup.
@@ -14,6 +16,13 @@ export WINEPREFIX=$NUVALO_WINEPREFIX
 export WINEDEBUG=${NUVALO_WINEDEBUG:--all}
 # No Mono or Gecko download prompts: the game needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+if [[ ${1-} == --end-session ]]; then
+    # The server leaves a few seconds after its last program; bounded, in
+    # case a program hangs.
+    timeout "${2:-60}" wineserver -w 2>/dev/null
+    exit
+fi
 
 wine_bin=$(command -v wine || true)
 if [[ -z $wine_bin ]]; then

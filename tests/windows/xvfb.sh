@@ -22,14 +22,20 @@ cleanup() {
     for pid in "${started_pids[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
+    # Let this display's wine session end before the display goes away.
+    "$here/wine-run.sh" --end-session 30 || true
     if [[ -n $xvfb_pid ]]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
     fi
 }
 
-# Starts Xvfb on a free display number and exports DISPLAY.
+# Starts Xvfb on a free display number and exports DISPLAY. Wine runs one
+# desktop per session, bound to the display of the session's first program, so
+# a session still left by earlier tests (started without a display) must end
+# first; the CTest registration runs these tests on their own for that.
 start_xvfb() {
+    "$here/wine-run.sh" --end-session 60 || fail "an earlier wine session does not end"
     local fdfile
     fdfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
