@@ -22,6 +22,16 @@ constexpr std::uint64_t kNanosPerMilli = 1'000'000;
 
 } // namespace
 
+bool preferSoftwareRenderer() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+    if (x11) {
+        // Window pixels through X shared memory, not through an OpenGL texture.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+    return x11;
+}
+
 GameWindow::GameWindow() : scheduler_(SDL_GetPerformanceFrequency()) {}
 
 GameWindow::~GameWindow() {
@@ -48,12 +58,8 @@ bool GameWindow::create(std::uint32_t seed) {
     // fraction of what GL does where GL is itself emulated on the CPU (virtual
     // machines, Xvfb); elsewhere (Wayland) the accelerated renderer also
     // scales for high-density screens.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
-    if (x11) {
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    }
-    renderer_ = SDL_CreateRenderer(window_, -1, x11 ? SDL_RENDERER_SOFTWARE : 0);
+    renderer_ =
+        SDL_CreateRenderer(window_, -1, preferSoftwareRenderer() ? SDL_RENDERER_SOFTWARE : 0);
     if (renderer_ == nullptr) {
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     }

@@ -26,6 +26,11 @@ class LoopObserver {
     ~LoopObserver() = default;
 };
 
+// True where SDL's software renderer is the cheaper way to show a frame (X11,
+// whose shared-memory images need no OpenGL); it then also keeps SDL from
+// routing window pixels through OpenGL. Call after SDL's video is up.
+bool preferSoftwareRenderer();
+
 class GameWindow final : public Shell {
   public:
     GameWindow();

@@ -1,5 +1,7 @@
 #include "app/sdl/notice.h"
 
+#include "app/sdl/game_window.h"
+
 #include "render/surface.h"
 #include "resources/resources.h"
 
@@ -116,7 +118,8 @@ bool showNotice(const char* caption, std::string_view text) {
         SDL_SetWindowIcon(window, icon);
         SDL_FreeSurface(icon);
     }
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    SDL_Renderer* renderer =
+        SDL_CreateRenderer(window, -1, preferSoftwareRenderer() ? SDL_RENDERER_SOFTWARE : 0);
     SDL_Texture* texture = renderer == nullptr
                                ? nullptr
                                : SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,

@@ -62,6 +62,8 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 # The game as a player starts it: its own working directory holding "Ton",
 # no sound device, this display only.
 export SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=x11
+# In the sanitizer build: what the system libraries keep to the end is theirs.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 unset WAYLAND_DISPLAY
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"

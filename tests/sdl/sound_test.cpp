@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+// SDL's WAV reader asks for absurd amounts of memory for some scrambled
+// headers; a real allocator answers with null, which SDL turns into an error,
+// and the sanitizer build must answer the same way instead of aborting.
+extern "C" const char* __asan_default_options();
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+
 namespace nuvalo::sdl {
 namespace {
 
