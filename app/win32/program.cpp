@@ -88,10 +88,10 @@ SIZE outerSize(int scale, unsigned dpi) {
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-// Sizes the window so that its client area holds the enlarged frame exactly,
-// correcting once more by whatever the frame metrics did not predict.
-void fitClientArea(HWND window, const RECT* suggested) {
-    const unsigned dpi = windowDpi(window);
+// Sizes the window so that its client area holds the frame enlarged for `dpi`
+// exactly, correcting once more by whatever the frame metrics did not predict.
+// `suggested` is where the system wants the window after a change of density.
+void fitClientArea(HWND window, unsigned dpi, const RECT* suggested) {
     g.scale = frameScale(dpi);
     const SIZE size = outerSize(g.scale, dpi);
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
@@ -201,7 +201,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         KillTimer(window, kModalPumpTimerId);
         break;
     case WM_DPICHANGED:
-        fitClientArea(window, reinterpret_cast<const RECT*>(lParam));
+        fitClientArea(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     default:
         break;
@@ -280,7 +280,7 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     }
     // On a monitor of another density than the primary one the window only
     // now knows its own.
-    fitClientArea(window, nullptr);
+    fitClientArea(window, windowDpi(window), nullptr);
     ShowWindow(window, SW_SHOW);
 
     const int exitCode = messageLoop(window, timer);
