@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plays the real game on a private X server, as a player would: looks at the
 # opening frame, starts a run with Space, steers left, starts a second copy,
-# and quits with Escape.
+# and quits with Escape; then plays once without a sound device and is ended
+# by the session (SIGTERM).
 #
 #   play_under_xvfb.sh NUVALO CHECKER SOUNDS_DIR SHOTS_DIR
 #
@@ -172,4 +173,18 @@ timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
 xdotool key Escape
 wait_exit 50 "$first" || fail "the game did not end on Escape"
 ((rc == 0)) || fail "the game ended with $rc, not 0"
+
+step "without sound, and ended by the session"
+SDL_AUDIODRIVER=no-such-driver "$game" >"$work/third.out" 2>"$work/third.err" &
+third=$!
+started+=("$third")
+window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Nuvalo$' | head -n 1)
+[[ -n $window ]] || fail "no window without a sound device"
+shot "$window" silent && check halted silent 2>"$work/check.err" || fail "no opening frame without sound"
+lines=$(wc -l <"$work/third.err")
+((lines == 1)) && grep -q "no sound" "$work/third.err" ||
+    fail "expected one line about the missing sound device, got $lines"
+kill -TERM "$third"
+wait_exit 50 "$third" || fail "the game did not end when asked to by the session"
+((rc == 0)) || fail "the game ended with $rc on SIGTERM, not 0"
 echo "PASS"
