@@ -3,6 +3,7 @@
 #include "app/sdl/input.h"
 #include "app/sdl/notice.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -171,7 +172,8 @@ void GameWindow::waitForEventOrTick() {
         // Sleep in the event wait until two or three milliseconds before the
         // tick: SDL's wait counts whole milliseconds on a millisecond clock
         // and may overrun by one.
-        const auto millis = static_cast<int>(leftNanos / kNanosPerMilli - 2);
+        const auto millis =
+            static_cast<int>(std::min<std::uint64_t>(leftNanos / kNanosPerMilli - 2, 100));
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, millis) != 0) {
             handle(event);
