@@ -33,7 +33,10 @@ for tool in xdotool xwininfo import convert; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)" >&2; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
+# Scratch space beside the screenshots, in the build tree, where nothing else
+# tidies up behind our back.
+mkdir -p "$shots"
+work=$(mktemp -d "$(cd "$shots/.." && pwd)/e2e-run.XXXXXX")
 started=()
 cleanup() {
     local p
