@@ -10,7 +10,7 @@ function(expect_run expected_status)
     if(ARG_INPUT)
         set(input_option INPUT_FILE "${ARG_INPUT}")
     endif()
-    execute_process(COMMAND "${SIM}" ${ARG_ARGS} ${input_option}
+    execute_process(COMMAND ${EMULATOR} "${SIM}" ${ARG_ARGS} ${input_option}
                     WORKING_DIRECTORY "${WORKDIR}"
                     OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
     if(NOT status EQUAL expected_status)

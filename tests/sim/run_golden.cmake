@@ -5,7 +5,7 @@
 file(REMOVE_RECURSE "${WORKDIR}")
 file(MAKE_DIRECTORY "${WORKDIR}")
 execute_process(
-    COMMAND "${SIM}" --seed "${SEED}" "${SCRIPT}"
+    COMMAND ${EMULATOR} "${SIM}" --seed "${SEED}" "${SCRIPT}"
     WORKING_DIRECTORY "${WORKDIR}"
     OUTPUT_FILE "${WORKDIR}/trace.jsonl"
     ERROR_VARIABLE errors
