@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -36,8 +37,11 @@ class InTempDir {
   public:
     InTempDir() : previous_(std::filesystem::current_path()) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ =
-            std::filesystem::temp_directory_path() / (std::string("nuvalo-render-") + info->name());
+        // Unique per run, so that builds testing side by side never share it.
+        std::random_device entropy;
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("nuvalo-render-") + info->name() + "-" + std::to_string(entropy()) +
+                std::to_string(entropy()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
