@@ -3,6 +3,8 @@
 // stops at a malformed line with one clear message naming the line (status
 // 2), never a crash or a hang. The reader is run three times per input, from
 // memory and from a stream, talkative and quiet, and the runs must agree.
+// The work folder is given by absolute path to the fuzzer: the harness runs
+// the scripts in a folder of its own, where "save.dat" is read and written.
 #include "app/sim/sim_script.h"
 
 #include <cerrno>
@@ -14,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include <dirent.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -128,11 +131,33 @@ struct Captured {
     }
 };
 
-// Every run starts from the same working folder: no "save.dat".
+// Every run starts from the same, empty working folder: no "save.dat", and
+// none of the files "snapshot" may have left.
 void freshFolder() {
-    if (std::remove("save.dat") != 0) {
-        CHECK(errno == ENOENT, "cannot remove save.dat: %s", std::strerror(errno));
+    DIR* dir = opendir(".");
+    CHECK(dir != nullptr, "cannot list the work folder: %s", std::strerror(errno));
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            CHECK(unlink(entry->d_name) == 0, "cannot remove %s: %s", entry->d_name,
+                  std::strerror(errno));
+        }
     }
+    closedir(dir);
+}
+
+// "snapshot PATH" writes a PNG file wherever PATH points. A script that
+// names a path with a folder in it is not run, so that the fuzzer cannot
+// scatter files over the machine; plain names land in the work folder.
+bool writesOutsideWorkFolder(std::string_view script) {
+    for (std::size_t at = script.find("snapshot"); at != std::string_view::npos;
+         at = script.find("snapshot", at + 1)) {
+        const std::string_view rest = script.substr(at, script.find('\n', at) - at);
+        if (rest.find('/') != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void checkMessage(std::string_view err) {
@@ -162,8 +187,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     gDir = pattern;
     CHECK(chdir(gDir.c_str()) == 0, "cannot enter %s", gDir.c_str());
     std::atexit([] {
-        std::remove("save.dat");
-        std::remove("save.dat.tmp");
+        freshFolder();
         rmdir(gDir.c_str());
     });
     return 0;
@@ -171,6 +195,9 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view script(reinterpret_cast<const char*>(data), size);
+    if (writesOutsideWorkFolder(script)) {
+        return -1;
+    }
     nuvalo::sim::Options options;
     options.seed = kSeed;
     options.maxTimerCount = kMaxTimerCount;
