@@ -9,9 +9,13 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -78,9 +82,53 @@ struct StoredValue {
     std::optional<std::int32_t> value;
 };
 
+// Opens `path` for reading only if it is a plain file: a named pipe or a
+// device put there would block the game or never end.
+std::FILE* openPlainFile(const char* path) {
+#ifdef _WIN32
+    return std::fopen(path, "rb");
+#else
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        file = ::fdopen(fd, "rb");
+    }
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return file;
+#endif
+}
+
+// Creates `path` afresh as a file of our own. A stale file or a link planted
+// by that name is removed first and the new one is made exclusively, so the
+// score is never written through a link into some other file.
+std::FILE* createExclusively(const char* path) {
+#ifdef _WIN32
+    ::_unlink(path);
+    const int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
+    if (fd >= 0 && file == nullptr) {
+        ::_close(fd);
+    }
+#else
+    ::unlink(path); // never a folder in the way: that makes the save fail
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (fd >= 0 && file == nullptr) {
+        ::close(fd);
+    }
+#endif
+    return file;
+}
+
 StoredValue readStored(const char* path) {
     StoredValue stored;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = openPlainFile(path);
     if (file == nullptr) {
         return stored;
     }
@@ -117,7 +165,7 @@ bool replaceFile(const char* from, const char* to) {
 // is complete on disk.
 bool writeAtomically(std::int32_t score, const char* path) {
     const std::string temp = std::string(path) + ".tmp";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    std::FILE* file = createExclusively(temp.c_str());
     if (file == nullptr) {
         return false;
     }

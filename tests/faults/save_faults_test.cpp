@@ -261,7 +261,7 @@ TEST_F(SaveFaults, FolderNamedSaveDatIsNeitherReadNorReplaced) {
 // Disabled while loadBest and saveBestIfHigher open "save.dat" with
 // fopen(..., "rb") without looking at what it is first (a stat for a regular
 // file, or an O_NONBLOCK open, would do).
-TEST_F(SaveFaults, DISABLED_NamedPipeAsSaveDatDoesNotHang) {
+TEST_F(SaveFaults, NamedPipeAsSaveDatDoesNotHang) {
     ASSERT_EQ(mkfifo(save_.c_str(), 0644), 0);
     const int status = inChild([&] {
         alarm(5);
@@ -495,7 +495,7 @@ TEST_F(SaveFaults, SaveDatLinkToAnUnwritableFileIsLeftAlone) {
 // which follows the link: the victim file is truncated to the score and the
 // link is renamed to save.dat. Enable it once the temporary file is created
 // exclusively (O_CREAT | O_EXCL | O_NOFOLLOW after removing a stale one).
-TEST_F(SaveFaults, DISABLED_LinkPlantedAsTheTemporaryFileIsNotWrittenThrough) {
+TEST_F(SaveFaults, LinkPlantedAsTheTemporaryFileIsNotWrittenThrough) {
     const std::string victim = dir_ + "/victim.txt";
     writeFile(victim, "precious\n");
     ASSERT_EQ(symlink(victim.c_str(), temp_.c_str()), 0);
