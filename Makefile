@@ -3,7 +3,7 @@
 #   make test   installs what is missing, builds and runs every test
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-asan build deps-build deps-test windows test-windows fuzz format clean
+.PHONY: run test test-asan build deps-build deps-test windows test-windows fuzz fuzz-long soak-long format clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -47,3 +47,17 @@ windows:
 test-windows: windows
 	tests/windows/wine-run.sh --prepare
 	ctest --preset windows -j $(JOBS)
+
+# Reliability runs (scripts/reliability.sh): the short fuzz run, 60 s per
+# target with both targets at once; the long fuzz run, ten million executions
+# per target; the long soak, a hundred million ticks under the sanitizers.
+fuzz:
+	@scripts/install-deps.sh build fuzz
+	scripts/reliability.sh fuzz-short 60
+
+fuzz-long:
+	@scripts/install-deps.sh build fuzz
+	scripts/reliability.sh fuzz-long 10000000
+
+soak-long: deps-test
+	scripts/reliability.sh soak-long 100000000
