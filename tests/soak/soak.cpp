@@ -540,6 +540,7 @@ void Soak::checkTick(const GameState& before) {
     expect(s.driftDir == 1 || s.driftDir == -1, "driftDir %d", s.driftDir);
     expect(s.driftTicks >= 0 && s.driftTicks <= 40, "driftTicks %d", s.driftTicks);
     expect(s.running == 1, "a tick ended the run");
+    expect(s.bestScore == before.bestScore, "bestScore changed during a run");
 
     if (before.crashTimer != 0) {
         // The crash sequence: the star and its figures frozen, the counter
