@@ -9,7 +9,7 @@ deps-build:
 	@scripts/install-deps.sh build
 
 deps-test:
-	@scripts/install-deps.sh build test
+	@scripts/install-deps.sh build test fuzz
 
 build: deps-build
 	cmake --preset dev
@@ -22,6 +22,7 @@ test: deps-test
 	cmake --preset ci
 	cmake --build --preset ci -j $(JOBS)
 	ctest --preset ci -j $(JOBS)
+	scripts/reliability.sh fuzz-short 60
 
 test-asan: deps-test
 	cmake --preset asan
