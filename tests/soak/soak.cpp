@@ -97,6 +97,7 @@ struct Options {
     double progressSeconds = 0;
     const char* dir = nullptr;
     PlayerOptions player;
+    std::string commandLine; // as given, to repeat a failed run
 };
 
 struct Figures {
@@ -281,8 +282,12 @@ void Soak::fail(const char* format, ...) {
                      s.boulderY, s.targetX, s.targetY, s.targetKind, s.driftTicks, s.driftDir,
                      s.stones[0].x, s.stones[0].y, s.stones[8].x, s.stones[8].y);
     }
-    std::fprintf(stderr, "  rerun: nuvalo-soak --seed %" PRIu64 " --ticks %" PRIu64 "\n",
-                 options_.seed, options_.ticks);
+    char folder[4096] = "?";
+    if (getcwd(folder, sizeof folder) == nullptr) {
+        std::snprintf(folder, sizeof folder, "?");
+    }
+    std::fprintf(stderr, "  rerun:%s (save.dat left in %s)\n", options_.commandLine.c_str(),
+                 folder);
     std::exit(1);
 }
 
@@ -805,6 +810,9 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     using namespace nuvalo::soak;
     Options options;
+    for (int i = 0; i < argc; ++i) {
+        options.commandLine += std::string(" ") + argv[i];
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
