@@ -98,8 +98,11 @@ TEST(Icon, PngMatchesTheIco) {
     const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     ASSERT_EQ(std::memcmp(png.data(), signature, 8), 0);
     auto be32 = [&png](std::size_t at) {
-        return static_cast<std::uint32_t>(png[at]) << 24U | png[at + 1] << 16U | png[at + 2] << 8U |
-               png[at + 3];
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            value = value << 8U | png[at + i];
+        }
+        return value;
     };
     std::vector<std::uint8_t> idat;
     std::size_t at = 8;
