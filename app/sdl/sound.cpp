@@ -18,21 +18,23 @@ std::optional<Clip> decodeWav(std::span<const std::uint8_t> bytes, const DeviceF
     if (source == nullptr) {
         return std::nullopt;
     }
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec wavFormat{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV_RW(source, 1, &spec, &samples, &length) == nullptr) {
+    if (SDL_LoadWAV_RW(source, 1, &wavFormat, &samples, &length) == nullptr) {
         return std::nullopt;
     }
     std::optional<Clip> result;
-    const int sourceFrame = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
-    SDL_AudioStream* stream = sourceFrame > 0 && spec.freq > 0
-                                  ? SDL_NewAudioStream(spec.format, spec.channels, spec.freq,
-                                                       device.format, device.channels, device.rate)
-                                  : nullptr;
+    const int sourceFrame = SDL_AUDIO_BITSIZE(wavFormat.format) / 8 * wavFormat.channels;
+    SDL_AudioStream* stream =
+        sourceFrame > 0 && wavFormat.freq > 0
+            ? SDL_NewAudioStream(wavFormat.format, wavFormat.channels, wavFormat.freq,
+                                 device.format, device.channels, device.rate)
+            : nullptr;
     if (stream != nullptr) {
         // Whole frames only, and no more than the longest cue we play.
-        const std::uint64_t maxFrames = static_cast<std::uint64_t>(spec.freq) * kMaxClipSeconds;
+        const std::uint64_t maxFrames =
+            static_cast<std::uint64_t>(wavFormat.freq) * kMaxClipSeconds;
         const std::uint64_t frames =
             std::min<std::uint64_t>(length / static_cast<Uint32>(sourceFrame), maxFrames);
         const auto inBytes = static_cast<int>(frames * static_cast<std::uint64_t>(sourceFrame));
@@ -40,12 +42,12 @@ std::optional<Clip> decodeWav(std::span<const std::uint8_t> bytes, const DeviceF
         // flushed; silence behind the sound pushes them out, and the output
         // is then cut to the sound's own length.
         const std::size_t padFrames =
-            std::max<std::size_t>(1024, static_cast<std::size_t>(spec.freq) / 10);
+            std::max<std::size_t>(1024, static_cast<std::size_t>(wavFormat.freq) / 10);
         const std::vector<std::uint8_t> padding(padFrames * static_cast<std::size_t>(sourceFrame),
-                                                spec.format == AUDIO_U8 ? 0x80 : 0x00);
+                                                wavFormat.format == AUDIO_U8 ? 0x80 : 0x00);
         const std::uint64_t outFrames = (frames * static_cast<std::uint64_t>(device.rate) +
-                                         static_cast<std::uint64_t>(spec.freq) / 2) /
-                                        static_cast<std::uint64_t>(spec.freq);
+                                         static_cast<std::uint64_t>(wavFormat.freq) / 2) /
+                                        static_cast<std::uint64_t>(wavFormat.freq);
         const std::size_t frame = static_cast<std::size_t>(device.frameBytes());
         if ((inBytes == 0 || SDL_AudioStreamPut(stream, samples, inBytes) == 0) &&
             SDL_AudioStreamPut(stream, padding.data(), static_cast<int>(padding.size())) == 0 &&
