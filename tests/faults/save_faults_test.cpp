@@ -345,6 +345,27 @@ TEST_F(SaveFaults, WriteCutShortAfterAnyByteKeepsTheOldFile) {
 
 // --- The process killed while saving --------------------------------------
 
+// Forks a child that saves `score` and exits with 0 when the save reported
+// success; returns its pid once the child is about to start saving, or -1.
+pid_t startSaving(std::int32_t score, const std::string& path) {
+    int ready[2];
+    if (pipe(ready) != 0) {
+        return -1;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        [[maybe_unused]] const ssize_t sent = write(ready[1], "go", 1);
+        _exit(saveBestIfHigher(score, path.c_str()) == 1 ? 0 : 1);
+    }
+    close(ready[1]);
+    char go = 0;
+    const bool started = pid > 0 && read(ready[0], &go, 1) == 1;
+    close(ready[0]);
+    return started ? pid : -1;
+}
+
 TEST_F(SaveFaults, KilledAtAnyMomentLeavesTheOldOrTheNewNumber) {
     constexpr int kTrials = 1000;
     // How long a save takes in a freshly forked child, from its signal to its
@@ -354,21 +375,9 @@ TEST_F(SaveFaults, KilledAtAnyMomentLeavesTheOldOrTheNewNumber) {
     constexpr int kTimed = 20;
     std::vector<long> timings;
     for (int i = 1; i <= kTimed; ++i) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(ready[0]);
-            [[maybe_unused]] const ssize_t sent = write(ready[1], "go", 1);
-            _exit(saveBestIfHigher(i, save_.c_str()) == 1 ? 0 : 1);
-        }
-        close(ready[1]);
-        char go = 0;
-        ASSERT_EQ(read(ready[0], &go, 1), 1);
+        const pid_t pid = startSaving(i, save_);
+        ASSERT_GT(pid, 0);
         const auto started = std::chrono::steady_clock::now();
-        close(ready[0]);
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -395,21 +404,8 @@ TEST_F(SaveFaults, KilledAtAnyMomentLeavesTheOldOrTheNewNumber) {
         ASSERT_EQ(saveBestIfHigher(oldScore, save_.c_str()), 1);
         ASSERT_EQ(readFile(save_), oldText);
 
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(ready[0]);
-            [[maybe_unused]] const ssize_t sent = write(ready[1], "go", 1);
-            saveBestIfHigher(newScore, save_.c_str());
-            _exit(0);
-        }
-        close(ready[1]);
-        char go = 0;
-        ASSERT_EQ(read(ready[0], &go, 1), 1);
-        close(ready[0]);
+        const pid_t pid = startSaving(newScore, save_);
+        ASSERT_GT(pid, 0);
         const long delay = static_cast<long>(rng() % static_cast<unsigned long>(window));
         // Sleeping rather than spinning leaves the processor to the child on a
         // busy machine.
