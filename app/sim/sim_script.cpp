@@ -1,11 +1,15 @@
 #include "app/sim/sim_script.h"
 
+#include "app/sim/state_line.h"
+
 #include "app/rules.h"
 #include "render/png.h"
 #include "render/render.h"
 
-#include <cinttypes>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
 
 namespace nuvalo::sim {
 
@@ -77,22 +81,6 @@ bool parseNumber(std::string_view text, std::int64_t low, std::int64_t high, std
     }
     value = negative ? -magnitude : magnitude;
     return value >= low && value <= high;
-}
-
-// Writes bytes inside a JSON string or a quoted message, escaping anything
-// that is not plain printable ASCII.
-void writeEscaped(std::FILE* out, std::string_view text) {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            std::fputc('\\', out);
-            std::fputc(c, out);
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            std::fputc(c, out);
-        } else {
-            std::fprintf(out, "\\u%04x", static_cast<unsigned>(byte));
-        }
-    }
 }
 
 class Simulator final : public Shell {
@@ -261,46 +249,14 @@ class Simulator final : public Shell {
 
     Status fail(std::uint64_t number, const char* what, std::string_view line) {
         if (err_ != nullptr) {
-            std::fprintf(err_, "nuvalo-sim: line %" PRIu64 ": %s: \"", number, what);
-            constexpr std::size_t kShown = 80;
-            writeEscaped(err_, line.substr(0, kShown));
-            std::fputs(line.size() > kShown ? "...\"\n" : "\"\n", err_);
+            writeErrorLine(err_, number, what, line);
         }
         return Status::Error;
     }
 
-    static void printFloat(std::FILE* out, const char* key, float value) {
-        std::fprintf(out, ",\"%s\":%.9g", key, static_cast<double>(value));
-    }
-
     void printState(std::FILE* out) const {
-        const GameState& s = app_.state;
-        std::fputs("{\"event\":\"", out);
-        writeEscaped(out, std::string_view(event_, eventLength_));
-        std::fprintf(out,
-                     "\",\"tick\":%" PRIu64 ",\"running\":%d,\"crashTimer\":%d,\"resultPhase\":%d",
-                     ticks_, s.running, s.crashTimer, s.resultPhase);
-        printFloat(out, "bestScore", s.bestScore);
-        std::fprintf(out,
-                     ",\"driftTicks\":%d,\"driftDir\":%d,\"resultTicks\":%d,\"leftHeld\":%d,"
-                     "\"rightHeld\":%d,\"steer\":%d,\"mouseX\":%d,\"mouseY\":%d,\"starX\":%d,"
-                     "\"starY\":%d,\"targetsDown\":[%d,%d]",
-                     s.driftTicks, s.driftDir, s.resultTicks, s.leftHeld, s.rightHeld, s.steer,
-                     s.mouseX, s.mouseY, s.starX, s.starY, s.targetsDown[0], s.targetsDown[1]);
-        printFloat(out, "distance", s.distance);
-        printFloat(out, "speed", s.speed);
-        std::fprintf(out, ",\"boulderX\":%d,\"boulderY\":%d,\"stones\":[", s.boulderX, s.boulderY);
-        for (int i = 0; i < kStoneCount; ++i) {
-            std::fprintf(out, "%s[%d,%d]", i == 0 ? "" : ",", s.stones[i].x, s.stones[i].y);
-        }
-        std::fprintf(out, "],\"targetX\":%d,\"targetY\":%d,\"targetKind\":%d,\"sounds\":[",
-                     s.targetX, s.targetY, s.targetKind);
-        for (int i = 0; i < soundCount_; ++i) {
-            std::fputs(i == 0 ? "\"" : ",\"", out);
-            writeEscaped(out, sounds_[i]);
-            std::fputc('"', out);
-        }
-        std::fputs("]}\n", out);
+        writeStateLine(out, std::string_view(event_, eventLength_), ticks_, app_.state,
+                       std::span(sounds_, static_cast<std::size_t>(soundCount_)));
     }
 
     Options options_;
