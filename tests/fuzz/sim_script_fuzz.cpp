@@ -23,15 +23,16 @@
 
 namespace {
 
-// Every run creates the window's drawing objects anew, with a back buffer of
-// a megabyte. Under the sanitizer's allocator each such block is a fresh
-// mapping, and the page faults of first touching it cost more than the rest
-// of a short run; large arrays are therefore kept for the next run. They come
+// Every run creates the window's drawing objects anew: three sheets of some
+// ten thousand pixels and a back buffer of a megabyte. The sanitizer's
+// allocator hands out fresh memory for each (what was freed waits in its
+// quarantine), and the page faults of first touching it cost more than the
+// rest of a short run; such arrays are therefore kept for the next run. They come
 // from the sanitizer's malloc, so their bounds are still checked; only a use
 // after release of such a block would go unnoticed.
 namespace pool {
 
-constexpr std::size_t kLarge = 256 * 1024;
+constexpr std::size_t kLarge = 4 * 1024;
 constexpr int kBlocks = 8;
 
 struct Block {
