@@ -51,14 +51,15 @@ test-windows: windows
 
 # Reliability runs (scripts/reliability.sh): the short fuzz run, 60 s per
 # target with both targets at once; the long fuzz run, ten million executions
-# per target; the long soak, a hundred million ticks under the sanitizers.
+# per target, shared among one worker per core; the long soak, a hundred
+# million ticks under the sanitizers.
 fuzz:
 	@scripts/install-deps.sh build fuzz
 	scripts/reliability.sh fuzz-short 60
 
 fuzz-long:
 	@scripts/install-deps.sh build fuzz
-	scripts/reliability.sh fuzz-long 10000000
+	WORKERS=$(JOBS) scripts/reliability.sh fuzz-long 10000000
 
 soak-long: deps-test
 	scripts/reliability.sh soak-long 100000000

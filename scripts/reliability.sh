@@ -4,22 +4,25 @@
 #   scripts/reliability.sh fuzz-short [SECONDS]    each fuzz target for SECONDS (default 60),
 #                                                  both at once; fails on any finding
 #   scripts/reliability.sh fuzz-long [RUNS]        each fuzz target for RUNS executions
-#                                                  (default 10000000), one after the other
+#                                                  (default 10000000), one after the other,
+#                                                  shared among WORKERS processes (default 1)
 #   scripts/reliability.sh soak-long [TICKS]       the soak under the sanitizers for TICKS
 #                                                  timer ticks (default 100000000)
 #
 # Build folders: the presets' own (build/fuzz, build/asan) unless FUZZ_BUILD or
 # ASAN_BUILD name others. Fuzzing keeps its growing corpora and any crash
 # inputs in <fuzz build>/fuzz-work/<target>; the seed corpora in
-# tests/fuzz/corpus are read, never written. SEED picks the soak's seed
-# (default 1). The long runs are niced, so they can share the machine.
+# tests/fuzz/corpus are read, never written. TARGETS limits the fuzz runs to
+# some of the targets (default: all). SEED picks the soak's seed (default 1).
+# The long runs are niced, so they can share the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 fuzz_build=${FUZZ_BUILD:-$root/build/fuzz}
 asan_build=${ASAN_BUILD:-$root/build/asan}
-targets=(best_score sim_script)
+# shellcheck disable=SC2206
+targets=(${TARGETS:-best_score sim_script})
 
 build_fuzz() {
     if [[ -n ${FUZZ_BUILD:-} ]]; then
@@ -46,12 +49,18 @@ fuzz_args() {
     fi
 }
 
+# Sums the final statistics of one or more logs of the same target.
 report() {
-    local target=$1 log=$2
-    local runs rate
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-    printf 'fuzz %-11s %12s executions, %6s per second\n' "$target" "${runs:-?}" "${rate:-?}"
+    local target=$1
+    shift
+    local runs=0 rate=0 log n
+    for log in "$@"; do
+        n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+        runs=$((runs + ${n:-0}))
+        n=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+        rate=$((rate + ${n:-0}))
+    done
+    printf 'fuzz %-11s %12s executions, %6s per second\n' "$target" "$runs" "$rate"
 }
 
 fuzz_run() {
@@ -84,18 +93,28 @@ fuzz_short() {
 }
 
 fuzz_long() {
-    local runs=${1:-10000000}
+    local runs=${1:-10000000} workers=${WORKERS:-1}
     build_fuzz
+    # The workers share the target's corpus: libFuzzer rereads it as it grows.
+    local each=$(((runs + workers - 1) / workers))
     for t in "${targets[@]}"; do
-        local log=$fuzz_build/fuzz-work/$t.long.log
-        echo "fuzz $t: $runs executions, log in $log"
-        local start=$SECONDS
-        if ! nice -n 10 "$0" _fuzz_run "$t" "$log" "-runs=$runs"; then
-            echo "fuzz $t FAILED; the end of its log:" >&2
-            tail -n 40 "$log" >&2
-            return 1
-        fi
-        report "$t" "$log"
+        local logs=() pids=() status=0 start=$SECONDS
+        echo "fuzz $t: $runs executions in $workers worker(s) of $each," \
+            "logs in $fuzz_build/fuzz-work/$t.long.*.log"
+        for ((w = 1; w <= workers; ++w)); do
+            logs+=("$fuzz_build/fuzz-work/$t.long.$w.log")
+            nice -n 10 "$0" _fuzz_run "$t" "${logs[-1]}" "-runs=$each" &
+            pids+=($!)
+        done
+        for w in "${!pids[@]}"; do
+            if ! wait "${pids[$w]}"; then
+                status=1
+                echo "fuzz $t FAILED in worker $((w + 1)); the end of its log:" >&2
+                tail -n 40 "${logs[$w]}" >&2
+            fi
+        done
+        [[ $status -eq 0 ]] || return 1
+        report "$t" "${logs[@]}"
         echo "  $((SECONDS - start)) s, corpus $(find "$fuzz_build/fuzz-work/$t/corpus" -type f | wc -l) inputs"
     done
 }
@@ -124,7 +143,7 @@ fuzz-long) fuzz_long "${2:-}" ;;
 soak-long) soak_long "${2:-}" ;;
 _fuzz_run) shift && fuzz_run "$@" ;;
 *)
-    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
