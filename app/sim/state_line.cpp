@@ -60,33 +60,12 @@ class LineWriter {
     }
 
     LineWriter& number(std::int64_t value) {
-        // Written straight into the buffer, digits last to first. Negated as
-        // unsigned, so the most negative value has a magnitude too.
-        constexpr std::size_t kLongest = 20;
-        if (sizeof buffer_ - length_ < kLongest) {
-            flush();
-        }
-        std::uint64_t magnitude =
-            value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-        std::size_t digits = 1;
-        for (std::uint64_t rest = magnitude / 10; rest != 0; rest /= 10) {
-            ++digits;
-        }
-        if (value < 0) {
-            buffer_[length_++] = '-';
-        }
-        for (std::size_t at = length_ + digits; at != length_;) {
-            buffer_[--at] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        }
-        length_ += digits;
-        return *this;
+        // Negated as unsigned, so the most negative value has a magnitude too.
+        return value < 0 ? digits(0 - static_cast<std::uint64_t>(value), true)
+                         : digits(static_cast<std::uint64_t>(value), false);
     }
     LineWriter& number(std::int32_t value) { return number(static_cast<std::int64_t>(value)); }
-    LineWriter& number(std::uint64_t value) {
-        // Ticks never come near the end of the signed range.
-        return number(static_cast<std::int64_t>(value));
-    }
+    LineWriter& number(std::uint64_t value) { return digits(value, false); }
 
     LineWriter& number(float value) {
         char digits[32];
@@ -96,6 +75,27 @@ class LineWriter {
     }
 
   private:
+    // Written straight into the buffer, digits last to first.
+    LineWriter& digits(std::uint64_t magnitude, bool negative) {
+        constexpr std::size_t kLongest = 21; // a sign and twenty digits
+        if (sizeof buffer_ - length_ < kLongest) {
+            flush();
+        }
+        std::size_t count = 1;
+        for (std::uint64_t rest = magnitude / 10; rest != 0; rest /= 10) {
+            ++count;
+        }
+        if (negative) {
+            buffer_[length_++] = '-';
+        }
+        for (std::size_t at = length_ + count; at != length_;) {
+            buffer_[--at] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        length_ += count;
+        return *this;
+    }
+
     void flush() {
         if (length_ != 0) {
             std::fwrite(buffer_, 1, length_, out_);
