@@ -37,4 +37,4 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${_nuvalo_root}/tests/windows/wine-run.sh)
 # The sysroot has no GoogleTest; build Debian's sources for the target instead.
 # Hooked in right after the project() call of Nuvalo only (not of try-compile
 # projects, which also read this file).
-set(CMAKE_PROJECT_Nuvalo_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-gtest.cmake)
+set(CMAKE_PROJECT_Nuvalo_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/target-gtest.cmake)
