@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 namespace nuvalo::sim {
@@ -69,9 +70,16 @@ class LineWriter {
 
     LineWriter& number(float value) {
         char digits[32];
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
         const auto result =
             std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 9);
         return text(digits, static_cast<std::size_t>(result.ptr - digits));
+#else
+        // A library without floating-point to_chars (the browser build's):
+        // the printf conversion, which gives the same text.
+        const int length = std::snprintf(digits, sizeof digits, "%.9g", static_cast<double>(value));
+        return text(digits, static_cast<std::size_t>(length));
+#endif
     }
 
   private:

@@ -5,16 +5,23 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 
 namespace nuvalo::sim {
 namespace {
+
+// std::bit_cast is missing from the browser build's library.
+float floatFromBits(std::uint32_t bits) {
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 
 template <typename Write> std::string captured(Write write) {
     std::FILE* file = std::tmpfile();
@@ -118,8 +125,8 @@ TEST(StateLine, FloatsCarryNineSignificantDigitsAsPrintfWritesThem) {
     }
     // And a sweep of bit patterns across every exponent.
     for (std::uint32_t bits = 0x00000001u; bits < 0x7F800000u; bits += 0x00123457u) {
-        s.distance = std::bit_cast<float>(bits);
-        s.speed = std::bit_cast<float>(bits | 0x80000000u);
+        s.distance = floatFromBits(bits);
+        s.speed = floatFromBits(bits | 0x80000000u);
         ASSERT_EQ(written("paint", 1, s, "x"), reference("paint", 1, s, "x")) << bits;
     }
 }
