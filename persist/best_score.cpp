@@ -1,5 +1,6 @@
 #include "persist/best_score.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -76,20 +77,35 @@ class NumberReader {
     std::int64_t magnitude_ = 0;
 };
 
-// The stored number, if the file opens and holds one.
+// What reading "save.dat" found.
 struct StoredValue {
-    bool opened = false;
+    enum class Kind {
+        None,   // missing, or no plain file (a pipe, a device): counts as no file
+        Locked, // a plain file this user may not read: never to be touched
+        Read,
+    };
+    Kind kind = Kind::None;
     std::optional<std::int32_t> value;
 };
 
 // Opens `path` for reading only if it is a plain file: a named pipe or a
-// device put there would block the game or never end.
-std::FILE* openPlainFile(const char* path) {
+// device put there would block the game or never end. `locked` tells a plain
+// file that exists but may not be read from one that is missing or no file.
+std::FILE* openPlainFile(const char* path, bool& locked) {
+    locked = false;
 #ifdef _WIN32
-    return std::fopen(path, "rb");
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr && errno != ENOENT) {
+        const DWORD attributes = GetFileAttributesA(path);
+        locked =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    return file;
 #else
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        struct stat info {};
+        locked = errno != ENOENT && ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
         return nullptr;
     }
     struct stat info {};
@@ -128,11 +144,13 @@ std::FILE* createExclusively(const char* path) {
 
 StoredValue readStored(const char* path) {
     StoredValue stored;
-    std::FILE* file = openPlainFile(path);
+    bool locked = false;
+    std::FILE* file = openPlainFile(path, locked);
     if (file == nullptr) {
+        stored.kind = locked ? StoredValue::Kind::Locked : StoredValue::Kind::None;
         return stored;
     }
-    stored.opened = true;
+    stored.kind = StoredValue::Kind::Read;
     NumberReader reader;
     for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
         if (!reader.feed(static_cast<unsigned char>(c))) {
@@ -198,7 +216,11 @@ float loadBest(const char* path) {
 
 int saveBestIfHigher(std::int32_t score, const char* path) {
     const StoredValue stored = readStored(path);
-    if (stored.opened) {
+    // A save.dat the player has locked may hold a greater number we cannot see.
+    if (stored.kind == StoredValue::Kind::Locked) {
+        return 0;
+    }
+    if (stored.kind == StoredValue::Kind::Read) {
         // A file without a readable number counts as 0; only a missing file
         // lets a negative score through.
         if (stored.value.value_or(0) > score) {

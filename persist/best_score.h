@@ -9,11 +9,12 @@ namespace nuvalo {
 
 inline constexpr const char* kSaveFile = "save.dat";
 
-// The stored best score, or 0 when the file is missing or holds no number.
+// The stored best score, or 0 when the file is missing, cannot be read or
+// holds no number.
 float loadBest(const char* path = kSaveFile);
 
-// Stores `score` unless the file holds a greater number. Returns 1 only when
-// the new number is in place, 0 otherwise.
+// Stores `score` unless the file holds a greater number or is there but may
+// not be read. Returns 1 only when the new number is in place, 0 otherwise.
 int saveBestIfHigher(std::int32_t score, const char* path = kSaveFile);
 
 // Reads the stored number from the file's bytes as a "%d" conversion would:

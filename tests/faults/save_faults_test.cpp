@@ -183,6 +183,63 @@ TEST_F(SaveFaults, ReadOnlySaveFileIsLeftAloneAndReportedUnsaved) {
     EXPECT_FALSE(exists(temp_));
 }
 
+// A save.dat the player has locked against reading may hold a greater best
+// than the one being saved: it is left exactly as it is. A pipe that may not
+// be read is no locked file but no file at all, and is replaced.
+TEST_F(SaveFaults, LockedSaveFileIsLeftExactlyAsItIs) {
+    const struct {
+        const char* what;
+        bool pipe;
+        const char* old;
+        std::int32_t score;
+        int saved;
+    } cases[] = {
+        {"a locked greater best", false, "99999\n", 1157, 0},
+        {"a locked lower best", false, "5\n", 1157, 0},
+        {"a pipe nobody may read", true, "", 1157, 1},
+    };
+    for (const auto& c : cases) {
+        std::remove(save_.c_str());
+        if (c.pipe) {
+            ASSERT_EQ(mkfifo(save_.c_str(), 0000), 0);
+        } else {
+            storeOld(c.old);
+            ASSERT_EQ(chmod(save_.c_str(), 0000), 0);
+        }
+        giveToChildUser();
+        struct stat before {};
+        ASSERT_EQ(lstat(save_.c_str(), &before), 0);
+        const int status = inChild([&] {
+            if (!dropPrivileges()) {
+                return kSkipped;
+            }
+            const int fd = open(save_.c_str(), O_RDONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                close(fd);
+                return kSkipped; // this user may read locked files
+            }
+            alarm(5);
+            return loadBest(save_.c_str()) == 0.0f ? saveBestIfHigher(c.score, save_.c_str()) : 2;
+        });
+        if (status == kSkipped) {
+            GTEST_SKIP() << "no unprivileged user to run as";
+        }
+        EXPECT_EQ(status, c.saved) << c.what;
+        struct stat after {};
+        ASSERT_EQ(lstat(save_.c_str(), &after), 0) << c.what;
+        if (c.saved == 0) {
+            EXPECT_EQ(after.st_ino, before.st_ino) << c.what << ": replaced";
+            EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
+            ASSERT_EQ(chmod(save_.c_str(), 0644), 0); // to look inside as any user
+            EXPECT_EQ(readFile(save_), c.old) << c.what;
+        } else {
+            EXPECT_TRUE(S_ISREG(after.st_mode)) << c.what;
+            EXPECT_EQ(readFile(save_), std::to_string(c.score) + "\n") << c.what;
+        }
+        EXPECT_FALSE(exists(temp_)) << c.what;
+    }
+}
+
 TEST_F(SaveFaults, ImmutableSaveFileStopsEvenRoot) {
     storeOld("500\n");
     const int fd = open(save_.c_str(), O_RDONLY);
