@@ -120,13 +120,26 @@ std::FILE* openPlainFile(const char* path, bool& locked) {
 #endif
 }
 
+bool isDirectory(const char* path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+#else
+    struct stat info {};
+    return ::lstat(path, &info) == 0 && S_ISDIR(info.st_mode);
+#endif
+}
+
 // Creates `path` afresh as a file of our own. A stale file or a link planted
 // by that name is removed first and the new one is made exclusively, so the
-// score is never written through a link into some other file.
-std::FILE* createExclusively(const char* path) {
+// score is never written through a link into some other file. `forbidden`
+// tells that the folder does not let us make the file (as opposed to a
+// folder in the way, a full disk and the like).
+std::FILE* createExclusively(const char* path, bool& forbidden) {
 #ifdef _WIN32
     ::_unlink(path);
     const int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    forbidden = fd < 0 && (errno == EACCES || errno == EEXIST) && !isDirectory(path);
     std::FILE* file = fd < 0 ? nullptr : ::_fdopen(fd, "wb");
     if (fd >= 0 && file == nullptr) {
         ::_close(fd);
@@ -134,6 +147,10 @@ std::FILE* createExclusively(const char* path) {
 #else
     ::unlink(path); // never a folder in the way: that makes the save fail
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // A stale file that stays (EEXIST) means the folder would not let us remove it.
+    forbidden = fd < 0 &&
+                (errno == EACCES || errno == EPERM || errno == EROFS || errno == EEXIST) &&
+                !isDirectory(path);
     std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (fd >= 0 && file == nullptr) {
         ::close(fd);
@@ -179,15 +196,55 @@ bool replaceFile(const char* from, const char* to) {
 #endif
 }
 
+// Writes `text` over the start of the existing plain file `path`, then cuts
+// the file to it. For a folder we may not create files in: the file never
+// holds less than a readable number, since a crash between the write and the
+// cut leaves the new number and a line feed before old bytes that reading
+// ignores. Never through a link, and never into anything but a plain file.
+bool rewriteInPlace(const char* text, int length, const char* path) {
+#ifdef _WIN32
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    DWORD written = 0;
+    bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+              (info.dwFileAttributes & notPlain) == 0;
+    ok = ok && WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) &&
+         written == static_cast<DWORD>(length);
+    ok = ok && SetEndOfFile(file) && FlushFileBuffers(file);
+    return CloseHandle(file) && ok;
+#else
+    const int fd = ::open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ok = ok && ::pwrite(fd, text, static_cast<std::size_t>(length), 0) == length;
+    ok = ok && ::ftruncate(fd, length) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+#endif
+}
+
 // Writes "%d\n" to `path` so that the old file stays whole until the new one
 // is complete on disk.
 bool writeAtomically(std::int32_t score, const char* path) {
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(score));
     const std::string temp = std::string(path) + ".tmp";
-    std::FILE* file = createExclusively(temp.c_str());
+    bool forbidden = false;
+    std::FILE* file = createExclusively(temp.c_str(), forbidden);
     if (file == nullptr) {
-        return false;
+        // A save.dat we may write in a folder we may not (a shared install).
+        return forbidden && rewriteInPlace(text, length, path);
     }
-    bool ok = std::fprintf(file, "%d\n", static_cast<int>(score)) > 0;
+    bool ok = std::fwrite(text, 1, static_cast<std::size_t>(length), file) ==
+              static_cast<std::size_t>(length);
     ok = std::fflush(file) == 0 && ok;
     ok = ok && syncToDisk(file);
     ok = std::fclose(file) == 0 && ok;

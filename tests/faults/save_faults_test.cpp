@@ -257,31 +257,67 @@ TEST_F(SaveFaults, ImmutableSaveFileStopsEvenRoot) {
     EXPECT_FALSE(exists(temp_));
 }
 
-TEST_F(SaveFaults, ReadOnlyFolderKeepsTheOldFileAndCreatesNone) {
-    storeOld("500\n");
-    giveToChildUser();
-    ASSERT_EQ(chmod(dir_.c_str(), 0555), 0);
-    const int status = inChild([&] {
-        if (!dropPrivileges()) {
-            return kSkipped;
+// A save.dat the player may write in a folder they may not (a shared install,
+// a folder given to them with one file in it) cannot be replaced, so it is
+// rewritten in place, but never through a link, never when read-only, and a
+// missing one is not created.
+TEST_F(SaveFaults, ReadOnlyFolderRewritesAWritableSaveFileInPlace) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string& folder)> arrange;
+        std::int32_t score;
+        int saved;
+        const char* checked; // the file that must hold `after`
+        const char* after;
+    } cases[] = {
+        {"a writable save.dat", [](const std::string& f) { writeFile(f + "/save.dat", "500\n"); },
+         600, 1, "save.dat", "600\n"},
+        {"a shorter number over a longer one",
+         [](const std::string& f) { writeFile(f + "/save.dat", "-12345\n"); }, 99, 1, "save.dat",
+         "99\n"},
+        {"a temporary file left by an earlier save",
+         [](const std::string& f) {
+             writeFile(f + "/save.dat", "500\n");
+             writeFile(f + "/save.dat.tmp", "550\n");
+         },
+         600, 1, "save.dat", "600\n"},
+        {"a greater stored number",
+         [](const std::string& f) { writeFile(f + "/save.dat", "500\n"); }, 400, 0, "save.dat",
+         "500\n"},
+        {"a read-only save.dat",
+         [](const std::string& f) {
+             writeFile(f + "/save.dat", "500\n");
+             chmod((f + "/save.dat").c_str(), 0444);
+         },
+         600, 0, "save.dat", "500\n"},
+        {"a save.dat linking to a writable file",
+         [](const std::string& f) {
+             writeFile(f + "/real.dat", "500\n");
+             [[maybe_unused]] const int linked = symlink("real.dat", (f + "/save.dat").c_str());
+         },
+         600, 0, "real.dat", "500\n"},
+        {"no save.dat", [](const std::string&) {}, 600, 0, "save.dat", ""},
+    };
+    int folder = 0;
+    for (const auto& c : cases) {
+        const std::string dir = dir_ + "/" + std::to_string(++folder);
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        c.arrange(dir);
+        giveToChildUser();
+        ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+        const std::string save = dir + "/save.dat";
+        const int status = inChild([&] {
+            if (!dropPrivileges() || access(dir.c_str(), W_OK) == 0) {
+                return kSkipped;
+            }
+            return saveBestIfHigher(c.score, save.c_str());
+        });
+        if (status == kSkipped) {
+            GTEST_SKIP() << "no unprivileged user to run as";
         }
-        if (access(dir_.c_str(), W_OK) == 0) {
-            return kSkipped;
-        }
-        // The file itself is writable; only its folder is not.
-        int result = saveBestIfHigher(600, save_.c_str()) == 0 ? 0 : 1;
-        // Nor may a first save report success where it cannot create a file.
-        const std::string missing = dir_ + "/other.dat";
-        result |= saveBestIfHigher(600, missing.c_str()) == 0 ? 0 : 2;
-        return result;
-    });
-    if (status == kSkipped) {
-        GTEST_SKIP() << "no unprivileged user to run as";
+        EXPECT_EQ(status, c.saved) << c.what;
+        EXPECT_EQ(readFile(dir + "/" + c.checked), c.after) << c.what;
     }
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(save_), "500\n");
-    EXPECT_FALSE(exists(temp_));
-    EXPECT_FALSE(exists(dir_ + "/other.dat"));
 }
 
 TEST_F(SaveFaults, ReadOnlyMountKeepsTheOldFile) {

@@ -22,6 +22,8 @@ TEST(ParseBest, ReadsLikeAPercentDConversion) {
     EXPECT_EQ(parse("0042"), 42);
     EXPECT_EQ(parse("12abc"), 12);
     EXPECT_EQ(parse("-0"), 0);
+    // A rewrite in place stopped before its cut: the new number, then old bytes.
+    EXPECT_EQ(parse("99\n45\n"), 99);
     EXPECT_EQ(parse(std::string_view("12\0"
                                      "34",
                                      5)),
