@@ -26,6 +26,7 @@ void onCreate(App& app, Shell& shell, std::uint32_t seed) {
 }
 
 void onDestroy(App& app, Shell& shell) {
+    saveUnfinishedTally(app.state);
     releaseDrawingResources(app.gdi);
     shell.quit(0);
 }

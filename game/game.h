@@ -35,4 +35,8 @@ std::int32_t runScore(const GameState& s);
 void advanceTally(GameState& s);
 void tallyCuesAndSave(GameState& s, Platform& platform);
 
+// For a window closing while the tally runs: saves the run's score, without a
+// sound, if the tally has not yet reached its own save.
+void saveUnfinishedTally(const GameState& s);
+
 } // namespace nuvalo

@@ -48,4 +48,12 @@ void tallyCuesAndSave(GameState& s, Platform& platform) {
     }
 }
 
+void saveUnfinishedTally(const GameState& s) {
+    // The run is over once its tally shows; quitting before the tally has
+    // saved must not cost the player the score.
+    if (s.resultPhase == 1 && s.resultTicks < kLastTallyStep) {
+        saveBestIfHigher(runScore(s));
+    }
+}
+
 } // namespace nuvalo

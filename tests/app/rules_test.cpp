@@ -189,6 +189,42 @@ TEST_F(Rules, DestroyEndsTheMessageLoop) {
     EXPECT_EQ(shell.quitCodes, std::vector<int>{0});
 }
 
+TEST_F(Rules, DestroyDuringTheTallySavesTheScoreTheTallyHasNotYetSaved) {
+    const struct {
+        const char* phase;
+        int running, crashTimer, resultPhase, resultTicks;
+        float distance;
+        const char* after; // save.dat held "321\n"
+    } cases[] = {
+        {"halted", 0, 0, 0, 0, 1000.0f, "321\n"},
+        {"playing", 1, 0, 0, 0, 1000.0f, "321\n"},
+        {"crash sequence", 1, 500, 0, 0, 1000.0f, "321\n"},
+        {"tally not yet painted", 1, 501, 1, 0, 1000.0f, "1000\n"},
+        {"tally under way", 1, 501, 1, 100, 1000.0f, "1000\n"},
+        {"tally one step before its save", 1, 501, 1, 179, 1000.0f, "1000\n"},
+        {"tally under way, lower score", 1, 501, 1, 100, 300.0f, "321\n"},
+        {"tally at its save", 1, 501, 1, 180, 1000.0f, "321\n"},
+        {"tally after its save", 1, 501, 1, 181, 1000.0f, "321\n"},
+        {"result complete", 0, 501, 2, 0, 1000.0f, "321\n"},
+    };
+    for (const auto& c : cases) {
+        writeFile("save.dat", "321\n");
+        App closing;
+        RecordingShell closingShell;
+        onCreate(closing, closingShell, 2024);
+        GameState& s = closing.state;
+        s.running = c.running;
+        s.crashTimer = c.crashTimer;
+        s.resultPhase = c.resultPhase;
+        s.resultTicks = c.resultTicks;
+        s.distance = c.distance;
+        onDestroy(closing, closingShell);
+        EXPECT_EQ(readFile("save.dat"), c.after) << c.phase;
+        EXPECT_TRUE(closingShell.sounds.empty()) << c.phase;
+        EXPECT_EQ(closingShell.quitCodes, std::vector<int>{0}) << c.phase;
+    }
+}
+
 TEST_F(Rules, WholeRunSavesItsScoreAndTheNextRunReadsIt) {
     std::filesystem::remove("save.dat");
     pressAndRelease(kVkSpace);

@@ -146,6 +146,33 @@ TEST_F(Sim, EscapeReleaseEndsTheScriptWithStatusZero) {
     EXPECT_TRUE(o.err.empty());
 }
 
+TEST_F(Sim, EscapeDuringTheTallySavesWhatTheWholeTallyWouldHave) {
+    sim::Options options;
+    options.seed = 7;
+    const Outcome whole = run("keyup 32\ntimer 4000\n", options);
+    const std::string saved = readFile("save.dat");
+    ASSERT_FALSE(saved.empty());
+    std::size_t tallyStart = 0;
+    const auto lines = whole.lines();
+    while (tallyStart < lines.size() && field(lines[tallyStart], "resultPhase") != "1") {
+        ++tallyStart;
+    }
+    ASSERT_LT(tallyStart, lines.size());
+    std::filesystem::remove("save.dat");
+
+    // The same game, closed ten steps into its tally.
+    const Outcome quit =
+        run("keyup 32\ntimer " + field(lines[tallyStart + 9], "tick") + "\nkeyup 27\ntimer 200\n",
+            options);
+    ASSERT_EQ(quit.status, 0) << quit.err;
+    const std::string last = quit.lines().back();
+    EXPECT_EQ(field(last, "event"), "\"keyup 27\"");
+    EXPECT_EQ(field(last, "resultPhase"), "1");
+    EXPECT_EQ(field(last, "resultTicks"), "10");
+    EXPECT_EQ(field(last, "sounds"), "[]");
+    EXPECT_EQ(readFile("save.dat"), saved);
+}
+
 TEST_F(Sim, MalformedLinesStopTheScriptWithStatusTwo) {
     const struct {
         const char* line;
