@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace nuvalo {
 
@@ -16,6 +17,27 @@ float loadBest(const char* path = kSaveFile);
 // Stores `score` unless the file holds a greater number or is there but may
 // not be read. Returns 1 only when the new number is in place, 0 otherwise.
 int saveBestIfHigher(std::int32_t score, const char* path = kSaveFile);
+
+// Where the text of "save.dat" is kept on a system without files for the game
+// (a browser's storage). The game uses the file unless a shell installs one.
+class SaveStore {
+  public:
+    enum class Found {
+        nothing, // never stored: as a missing file
+        text,    // `text` holds what was stored
+        locked,  // there, but it may not be read: as a file that may not be read
+    };
+    virtual Found read(std::string& text) = 0;
+    // Puts `text` in place of what was stored; false when it was refused.
+    virtual bool write(const char* text, std::size_t length) = 0;
+
+  protected:
+    ~SaveStore() = default;
+};
+
+// Keeps the best score in `store` from now on instead of the file (the path
+// arguments above are then not used); nullptr goes back to the file.
+void useSaveStore(SaveStore* store);
 
 // Reads the stored number from the file's bytes as a "%d" conversion would:
 // white space skipped, an optional sign, then digits up to the first other

@@ -158,5 +158,60 @@ TEST_F(BestScoreFile, SuccessfulSaveLeavesNothingElseBehind) {
     EXPECT_EQ(entries, 1);
 }
 
+// A store standing in for a browser's: what it holds, and whether it lets
+// itself be read and written.
+class MemoryStore final : public SaveStore {
+  public:
+    Found read(std::string& text) override {
+        text = held;
+        return found;
+    }
+    bool write(const char* text, std::size_t length) override {
+        if (!writable) {
+            return false;
+        }
+        held.assign(text, length);
+        found = Found::text;
+        return true;
+    }
+    Found found = Found::nothing;
+    std::string held;
+    bool writable = true;
+};
+
+TEST_F(BestScoreFile, AnInstalledStoreKeepsTheFileTextWithTheFileRules) {
+    using Found = SaveStore::Found;
+    const struct {
+        Found found;
+        const char* held;
+        bool writable;
+        std::int32_t score;
+        float loaded;
+        int result;
+        const char* after;
+    } cases[] = {
+        {Found::nothing, "", true, -5, 0.0f, 1, "-5\n"},
+        {Found::text, "  42 and words", true, 41, 42.0f, 0, "  42 and words"},
+        {Found::text, "42\n", true, 42, 42.0f, 1, "42\n"},
+        {Found::text, "no number", true, 0, 0.0f, 1, "0\n"},
+        {Found::text, "no number", true, -1, 0.0f, 0, "no number"},
+        {Found::text, "7\n", false, 8, 7.0f, 0, "7\n"}, // storage full or disabled
+        {Found::locked, "99999\n", true, 100000, 0.0f, 0, "99999\n"},
+    };
+    for (const auto& c : cases) {
+        MemoryStore store;
+        store.found = c.found;
+        store.held = c.held;
+        store.writable = c.writable;
+        useSaveStore(&store);
+        EXPECT_EQ(loadBest(), c.loaded) << c.held;
+        EXPECT_EQ(saveBestIfHigher(c.score), c.result) << c.held << " " << c.score;
+        EXPECT_EQ(store.held, c.after) << c.held << " " << c.score;
+        useSaveStore(nullptr);
+    }
+    // The file was never touched meanwhile.
+    EXPECT_FALSE(std::filesystem::exists("save.dat"));
+}
+
 } // namespace
 } // namespace nuvalo::test
