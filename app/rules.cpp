@@ -67,6 +67,12 @@ void onKeyUp(App& app, Shell& shell, int vk) {
     }
 }
 
+void onFocusLost(App& app) {
+    app.state.leftHeld = 0;
+    app.state.rightHeld = 0;
+    updateSteer(app.state);
+}
+
 void onTimer(App& app, Shell& shell) {
     if (app.state.resultPhase == 0) {
         gameTick(app.state, shell);

@@ -44,6 +44,10 @@ void onPaint(App& app, Shell& shell); // composes the frame into app.gdi
 void onPaintWithoutPixels(App& app, Shell& shell);
 void onKeyDown(App& app, int vk);
 void onKeyUp(App& app, Shell& shell, int vk);
+// The window lost the keyboard focus: its key releases go elsewhere, so the
+// arrows count as released. Space and Escape are left alone; a release the
+// player never made here must neither start a run nor quit.
+void onFocusLost(App& app);
 void onTimer(App& app, Shell& shell);
 void onMouseMove(App& app, std::uint32_t lParam);
 void onLButtonDown(App& app, Shell& shell);

@@ -160,6 +160,8 @@ Messages translate(const SDL_Event& event, bool focused) {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
             out.push(Message::Kind::Close);
+        } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            out.push(Message::Kind::FocusLost);
         } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             out.push(Message::Kind::Expose);
@@ -191,6 +193,9 @@ void dispatch(App& app, Shell& shell, const Message& message) {
         break;
     case Message::Kind::Close:
         shell.closeWindow();
+        break;
+    case Message::Kind::FocusLost:
+        onFocusLost(app);
         break;
     case Message::Kind::Expose:
         break;

@@ -18,8 +18,9 @@ struct Message {
         MouseMove,   // param: lParam, y << 16 | x, 16 bits each
         LButtonDown, // the position is the one of the last MouseMove
         LButtonUp,
-        Close,  // the close box, or the session asking the program to quit
-        Expose, // the window's contents were lost (or resized) and must be shown again
+        Close,     // the close box, or the session asking the program to quit
+        Expose,    // the window's contents were lost (or resized) and must be shown again
+        FocusLost, // the keyboard focus went to another window
     };
     Kind kind = Kind::Close;
     std::uint32_t param = 0;
@@ -46,8 +47,9 @@ std::uint32_t packMousePosition(int x, int y);
 
 // `focused` tells whether the game window holds the keyboard focus. When it
 // loses the focus SDL releases every held key; only the arrow releases of
-// those reach the game (so the star does not keep turning), while a Space or
-// Escape release that the player never made starts or ends nothing.
+// those reach the game, while a Space or Escape release that the player never
+// made starts or ends nothing. The loss itself releases the arrows too, as on
+// Windows, whether or not SDL's releases come.
 Messages translate(const SDL_Event& event, bool focused);
 
 // Hands one message to the shared rules; Close asks the shell to close the

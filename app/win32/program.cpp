@@ -174,6 +174,22 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_KEYUP:
         onKeyUp(g.app, g.shell, static_cast<int>(wParam));
         return 0;
+    // An arrow let go while another window has the focus sends its key-up
+    // there, and the star would keep turning. Which of these three messages
+    // come depends on where the focus went, so each releases the arrows.
+    case WM_KILLFOCUS:
+        onFocusLost(g.app);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            onFocusLost(g.app);
+        }
+        break; // the default handling gives the window the focus when it is activated
+    case WM_ACTIVATEAPP:
+        if (wParam == FALSE) {
+            onFocusLost(g.app);
+        }
+        return 0;
     case WM_TIMER:
         if (wParam == kModalPumpTimerId) {
             if (g.shell.timer != nullptr && g.shell.timer->takeDue()) {

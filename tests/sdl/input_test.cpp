@@ -138,7 +138,9 @@ TEST(Translate, CloseBoxQuitAndExposure) {
                 ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
     EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED)),
                 ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
-    EXPECT_TRUE(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)).empty());
+    EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)),
+                ::testing::ElementsAre(IsMessage(Kind::FocusLost, 0)));
+    EXPECT_TRUE(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED)).empty());
     SDL_Event text{};
     text.type = SDL_TEXTINPUT;
     EXPECT_TRUE(messagesOf(text).empty()) << "no character messages";
@@ -213,6 +215,23 @@ TEST_F(Delivery, HeldArrowsWithRepeatSteerAndFocusLossStopsThem) {
     EXPECT_EQ(app.state.steer, 1);
     deliver(keyEvent(SDL_KEYUP, SDLK_RIGHT), false);
     EXPECT_EQ(app.state.steer, 0);
+}
+
+TEST_F(Delivery, FocusLossAloneReleasesEitherArrowButNotSpaceOrEscape) {
+    // Held in the window, let go elsewhere: no key-up ever comes.
+    for (const SDL_Keycode arrow : {SDLK_LEFT, SDLK_RIGHT}) {
+        SCOPED_TRACE(arrow);
+        const SDL_Keycode held[] = {arrow, SDLK_SPACE, SDLK_ESCAPE};
+        for (const SDL_Keycode key : held) {
+            deliver(keyEvent(SDL_KEYDOWN, key));
+        }
+        ASSERT_NE(app.state.steer, 0);
+        deliver(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), false);
+        EXPECT_EQ(app.state.leftHeld + app.state.rightHeld, 0);
+        EXPECT_EQ(app.state.steer, 0);
+        EXPECT_EQ(app.state.running, 0);
+        EXPECT_EQ(shell.closes, 0);
+    }
 }
 
 TEST_F(Delivery, SpaceReleasedByFocusLossStartsNothing) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end test of nuvalo.exe under wine in a private Xvfb display:
-# the halted first frame, Space and Left through the real keyboard path, the
-# single-instance guard, and Escape ending the program with exit code 0.
+# the halted first frame, Space and Left through the real keyboard path, Left
+# let go after the focus moved to another window, the single-instance guard,
+# and Escape ending the program with exit code 0.
 #   tests/windows/end_to_end.sh NUVALO_EXE HALTED_FRAME_TOOL TON_DIR
 # Screenshots are kept in $NUVALO_E2E_OUT (default: a folder under /tmp) for
 # a look after a failure.
@@ -12,7 +13,7 @@ source "$here/xvfb.sh"
 
 [[ $# -eq 3 ]] || fail "usage: $0 NUVALO_EXE HALTED_FRAME_TOOL TON_DIR"
 exe=$(realpath "$1") reference_tool=$(realpath "$2") ton=$(realpath "$3")
-need wine Xvfb xdotool xwininfo import compare convert
+need wine Xvfb xdotool xwininfo xmessage import compare convert
 wine_run=$here/wine-run.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
@@ -68,16 +69,33 @@ diff_halted=$(differing_pixels "$out/halted.png" "$work/reference/halted.png")
     fail "halted frame differs from the composed reference in $diff_halted pixels (see $out)"
 echo "halted frame matches the reference"
 
-# Keys go to the window under the pointer (there is no window manager).
+# Another program's window to take the focus, beside the game.
+xmessage -geometry 200x80+700+100 other 2>>"$work/wine.log" &
+started_pids+=("$!")
+other=""
+for ((i = 0; i < 100; i++)); do
+    other=$(xdotool search --onlyvisible --name '^xmessage$' 2>/dev/null | head -n 1 || true)
+    [[ -z $other ]] || break
+    sleep 0.1
+done
+[[ -n $other ]] || fail "no other window to move the focus to"
+
+# Keys go to the window under the pointer (there is no window manager);
+# focusing the game's window explicitly lets wine see when it loses the focus.
 xdotool mousemove --window "$window" 100 300
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the game's window"
 sleep 0.2
 xdotool keydown space keyup space
 xdotool keydown Left
-sleep 0.7
+sleep 0.4
 shot "$window" "$out/playing-1.png"
+# Left let go in the other window: the game never sees that release.
+timeout 5 xdotool windowfocus --sync "$other" || fail "cannot focus the other window"
 xdotool keyup Left
-sleep 0.3
+sleep 0.1
 shot "$window" "$out/playing-2.png"
+sleep 0.4
+shot "$window" "$out/playing-3.png"
 
 moved=$(differing_pixels "$out/halted.png" "$out/playing-1.png")
 ((moved > 100)) || fail "Space did not start a run: only $moved pixels changed"
@@ -85,11 +103,20 @@ ticking=$(differing_pixels "$out/playing-1.png" "$out/playing-2.png")
 ((ticking > 0)) || fail "the frame stood still during a run"
 # The star (its brightest pixels are pure white) stands at y 80 once the run
 # is under way; steering left moves it from its start column x 200.
-star_x=$(convert "$out/playing-1.png" -crop 400x40+0+60 +repage txt:- |
-    awk -F'[,:]' '/#FFFFFF/ { sum += $1; n++ } END { if (n) printf "%d", sum / n; else print -1 }')
+star_column() { # shot -> the star's mean x, -1 when there is none
+    convert "$1" -crop 400x40+0+60 +repage txt:- |
+        awk -F'[,:]' '/#FFFFFF/ { sum += $1; n++ } END { if (n) printf "%d", sum / n; else print -1 }'
+}
+star_x=$(star_column "$out/playing-1.png")
 ((star_x >= 0)) || fail "no star found in the playfield"
 ((star_x < 185)) || fail "holding Left did not steer the star left (x $star_x)"
 echo "run started, frame changes, star steered left to x $star_x"
+# Half a second at 3 pixels a tick would move a turning star 75 pixels; the
+# wall at x 12 is further away than that, and no stone has risen to the star yet.
+stopped_x=$(star_column "$out/playing-2.png") later_x=$(star_column "$out/playing-3.png")
+((stopped_x >= 0 && stopped_x == later_x)) ||
+    fail "the star kept turning after the focus moved away (x $stopped_x, then $later_x)"
+echo "focus moved away with Left held: the star stopped at x $stopped_x"
 
 # A second copy finds the first, shows its notice once and leaves with 0.
 # Wine's message-box trace shows the text the box was given, as UTF-16 code
@@ -102,6 +129,7 @@ windows=$(wait_for_windows 2 60) || fail "the second copy showed no notice"
 notice=$(grep -vx "$window" <<<"$windows")
 shot "$notice" "$out/notice.png"
 xdotool mousemove --window "$notice" 10 10
+timeout 5 xdotool windowfocus --sync "$notice" || fail "cannot focus the notice"
 sleep 0.2
 xdotool key Return
 status=0
@@ -116,6 +144,7 @@ echo "second copy refused with exit code 0; first copy still running"
 
 # Escape, on release, closes the game with exit code 0.
 xdotool mousemove --window "$window" 100 300
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the game's window"
 sleep 0.2
 xdotool key Escape
 status=0
