@@ -7,6 +7,7 @@
 // (or the test program with NUVALO_UPDATE_GOLDEN=1), look at the new files
 // in tests/render/golden/ and commit them.
 
+#include "game/game.h"
 #include "render/png.h"
 #include "render/render.h"
 #include "support.h"
@@ -171,6 +172,19 @@ TEST(Golden, MidRunPlayfield) {
     GameState s = midRun();
     test::compose(s);
     expectGolden("mid-run");
+}
+
+// What a new window (or page) shows before the first run, with no best score
+// stored: the whole run lies outside the frame, so any seed gives this frame.
+TEST(Golden, HaltedBeforeTheFirstRun) {
+    test::RecordingPlatform platform;
+    GameState s;
+    startRun(s, platform);
+    s.speed = 0.0f;
+    s.running = 0;
+    s.bestScore = 0.0f;
+    test::compose(s);
+    expectGolden("halted");
 }
 
 TEST(Golden, CompleteResultWithBadge) {
