@@ -3,7 +3,7 @@
 #   make test   installs what is missing, builds and runs every test
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-asan build deps-build deps-test windows test-windows fuzz fuzz-long soak-long format clean
+.PHONY: run test test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -48,6 +48,30 @@ windows:
 test-windows: windows
 	tests/windows/wine-run.sh --prepare
 	ctest --preset windows -j $(JOBS)
+
+# The browser build: the page in build/web/site/ (index.html, nuvalo.js and
+# .wasm, Ton/), and nuvalo-sim and the tests for node.
+web:
+	@scripts/install-deps.sh web
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS)
+
+# Its tests: the unit tests and golden trace under node, then the page played
+# in Debian's Chromium (headless) from a server on 127.0.0.1.
+test-web: web
+	@scripts/install-deps.sh web-test
+	ctest --preset web -j $(JOBS)
+
+# Serves the page on 127.0.0.1 (PORT=0 for any free port) and prints its address.
+PORT ?= 8600
+serve-web: web
+	node scripts/serve-web.mjs build/web/site $(PORT)
+
+# The page's figures over 30 s in Chromium: tick period, work per frame,
+# transfer size, time to the first frame.
+measure-web: web
+	@scripts/install-deps.sh web-test
+	cmake --build --preset web --target measure-web
 
 # Reliability runs (scripts/reliability.sh): the short fuzz run, 60 s per
 # target with both targets at once; the long fuzz run, ten million executions

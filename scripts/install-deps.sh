@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a given task needs, only those still missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test play fuzz windows)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test play fuzz windows web web-test)
 set -euo pipefail
 
 declare -A groups=(
@@ -9,6 +9,11 @@ declare -A groups=(
     [play]=""
     [fuzz]="clang-14 libclang-rt-14-dev"
     [windows]="g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick"
+    # The browser build: Debian's emscripten (its own clang, binaryen and
+    # node), GoogleTest's sources to build for WebAssembly.
+    [web]="cmake make emscripten libgtest-dev"
+    # Its end-to-end test: Debian's Chromium, driven by playwright-core from npm.
+    [web-test]="chromium"
 )
 
 wanted=()
@@ -27,6 +32,10 @@ for p in "${wanted[@]}"; do
         missing+=("$p")
     fi
 done
+# The test tooling comes from npm; a node without its npm gets Debian's.
+if [[ " $* " == *" web-test "* ]] && ! command -v npm >/dev/null; then
+    missing+=(npm)
+fi
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 if [[ $(id -u) -eq 0 ]]; then
