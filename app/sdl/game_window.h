@@ -5,7 +5,7 @@
 
 #include "app/rules.h"
 #include "app/sdl/sound.h"
-#include "app/sdl/tick_scheduler.h"
+#include "app/tick_scheduler.h"
 
 #include <SDL.h>
 

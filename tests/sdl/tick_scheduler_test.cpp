@@ -1,4 +1,4 @@
-#include "app/sdl/tick_scheduler.h"
+#include "app/tick_scheduler.h"
 
 #include "app/rules.h"
 #include "game/game.h"
