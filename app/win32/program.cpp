@@ -138,7 +138,8 @@ void present(HDC dc) {
 void runTick(HWND window) {
     onTimer(g.app, g.shell);
     if (g.hooks != nullptr && g.hooks->afterTick != nullptr && g.shell.timer != nullptr) {
-        g.hooks->afterTick(g.hooks->context, window, g.shell.timer->now());
+        g.hooks->afterTick(g.hooks->context, window, g.shell.timer->now(),
+                           g.shell.timer->dropped());
     }
 }
 

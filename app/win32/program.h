@@ -16,8 +16,10 @@ inline constexpr int kExitNoWindow = 2;
 // itself runs without them.
 struct ProgramHooks {
     // After every game tick has run, with the performance-counter time at
-    // which the tick was delivered.
-    void (*afterTick)(void* context, HWND window, std::int64_t counter) = nullptr;
+    // which the tick was delivered and the number of ticks dropped so far
+    // because the thread was held up for a period or more.
+    void (*afterTick)(void* context, HWND window, std::int64_t counter,
+                      std::uint64_t dropped) = nullptr;
     void* context = nullptr;
 };
 

@@ -17,15 +17,10 @@ std::int64_t counterFrequency() {
     return f.QuadPart > 0 ? f.QuadPart : 1;
 }
 
-// After a stall (a debugger, a suspended machine) more than this many missed
-// ticks are dropped instead of being run back to back.
-constexpr std::int64_t kMaxBacklogTicks = 4;
-
 } // namespace
 
 TickTimer::TickTimer()
-    : frequency_(counterFrequency()),
-      schedule_(frequency_ * kPeriodMs / 1000, frequency_ * kPeriodMs / 1000 * kMaxBacklogTicks) {
+    : frequency_(counterFrequency()), schedule_(static_cast<std::uint64_t>(frequency_)) {
     timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                     TIMER_ALL_ACCESS);
     if (timer_ != nullptr) {
@@ -55,12 +50,18 @@ std::int64_t TickTimer::now() const {
     return c.QuadPart;
 }
 
+std::uint64_t TickTimer::counter() const {
+    // The scheduler counts unsigned; the performance counter is never negative.
+    const std::int64_t c = now();
+    return c > 0 ? static_cast<std::uint64_t>(c) : 0;
+}
+
 void TickTimer::arm() {
-    schedule_.start(now());
+    schedule_.arm(counter());
 }
 
 bool TickTimer::takeDue() {
-    return schedule_.take(now());
+    return schedule_.take(counter());
 }
 
 HANDLE TickTimer::prepareWait(DWORD& timeoutMs) {
@@ -68,7 +69,7 @@ HANDLE TickTimer::prepareWait(DWORD& timeoutMs) {
     if (!schedule_.armed()) {
         return nullptr;
     }
-    const std::int64_t left = schedule_.remaining(now());
+    const auto left = static_cast<std::int64_t>(schedule_.remaining(counter()));
     if (left <= 0) {
         timeoutMs = 0;
         return nullptr;

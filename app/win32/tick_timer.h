@@ -1,9 +1,9 @@
 #pragma once
-// The game's 20 ms tick on Windows: deadlines on a fixed grid (TickSchedule)
+// The game's 20 ms tick on Windows: deadlines on a fixed grid (TickScheduler)
 // measured with the performance counter and waited for with a waitable timer
 // in the message loop.
 
-#include "app/win32/tick_schedule.h"
+#include "app/tick_scheduler.h"
 
 #include <windows.h>
 
@@ -21,10 +21,11 @@ class TickTimer {
     // (Re)starts the period: the next tick falls due 20 ms from now.
     void arm();
     // The timer ends with the window.
-    void disarm() { schedule_.stop(); }
+    void disarm() { schedule_.disarm(); }
     bool armed() const { return schedule_.armed(); }
 
-    // True, once, when a tick has fallen due.
+    // True, once, when a tick has fallen due. However late it is taken, the
+    // next one falls due on the grid, never at once.
     bool takeDue();
 
     // Readies the wait for the next deadline: returns the handle that becomes
@@ -36,12 +37,17 @@ class TickTimer {
     enum class Kind { HighResolution, RaisedResolution, Polled };
     Kind kind() const { return kind_; }
 
+    // Ticks dropped after stalls of a period or more, since construction.
+    std::uint64_t dropped() const { return schedule_.skipped(); }
+
     std::int64_t now() const;
     std::int64_t countsPerSecond() const { return frequency_; }
 
   private:
+    std::uint64_t counter() const;
+
     std::int64_t frequency_;
-    TickSchedule schedule_;
+    TickScheduler schedule_;
     HANDLE timer_ = nullptr;
     Kind kind_ = Kind::Polled;
     bool periodRaised_ = false;
