@@ -1,0 +1,266 @@
+#include "app/web/web_game.h"
+
+#include "render/surface.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace nuvalo::web {
+
+namespace {
+
+// The page's clock in microseconds, as the scheduler's counter.
+constexpr std::uint64_t kCounterPerSecond = 1'000'000;
+
+// "多重起動を確認しました" in Shift-JIS, as every text of the game.
+constexpr char kAlreadyRunning[] =
+    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+constexpr int kAlreadyRunningWidth = 11 * 16; // eleven full-width characters
+
+int clampTo(double v, int limit) {
+    if (!(v >= 0.0)) { // NaN too
+        return 0;
+    }
+    return v >= limit - 1 ? limit - 1 : static_cast<int>(v);
+}
+
+std::uint32_t packMousePosition(FramePoint p) {
+    return (static_cast<std::uint32_t>(p.y) & 0xFFFFu) << 16 |
+           (static_cast<std::uint32_t>(p.x) & 0xFFFFu);
+}
+
+} // namespace
+
+FramePoint toFrame(double pageX, double pageY, double shownWidth, double shownHeight) {
+    if (!(shownWidth > 0.0) || !(shownHeight > 0.0)) {
+        return {};
+    }
+    return {clampTo(std::floor(pageX * kFrameWidth / shownWidth), kFrameWidth),
+            clampTo(std::floor(pageY * kFrameHeight / shownHeight), kFrameHeight)};
+}
+
+TouchSide touchSide(FramePoint p) {
+    constexpr int kPlayfieldWidth = 400;
+    if (p.x < 0 || p.x >= kPlayfieldWidth || p.y < 0 || p.y >= kFrameHeight) {
+        return TouchSide::none;
+    }
+    return p.x < kPlayfieldWidth / 2 ? TouchSide::left : TouchSide::right;
+}
+
+WebGame::WebGame(Browser& browser) : browser_(browser), scheduler_(kCounterPerSecond) {}
+
+std::uint64_t WebGame::clock() {
+    const double ms = browser_.now();
+    return ms > 0.0 ? static_cast<std::uint64_t>(std::llround(ms * 1000.0)) : 0;
+}
+
+void WebGame::create(std::uint32_t seed) {
+    if (created_ || ended_) {
+        return;
+    }
+    app_ = std::make_unique<App>();
+    rgba_ = std::make_unique<std::array<std::uint32_t, kFrameWidth * kFrameHeight>>();
+    created_ = true;
+    onCreate(*app_, *this, seed);
+    // The page shows the halted run at once rather than a blank canvas for
+    // the first period.
+    paint();
+}
+
+void WebGame::refuse() {
+    if (created_ || ended_) {
+        return;
+    }
+    Bitmap notice;
+    notice.pixels = std::make_unique<Pixel[]>(kFrameWidth * kFrameHeight);
+    notice.width = kFrameWidth;
+    notice.height = kFrameHeight;
+    const Surface s = surfaceOf(notice);
+    fillRect(s, 0, 0, kFrameWidth, kFrameHeight, kWhite);
+    drawLabel(s, (kFrameWidth - kAlreadyRunningWidth) / 2, (kFrameHeight - 16) / 2,
+              kAlreadyRunning);
+    rgba_ = std::make_unique<std::array<std::uint32_t, kFrameWidth * kFrameHeight>>();
+    present(notice);
+    ended_ = true;
+}
+
+void WebGame::armTimer() {
+    scheduler_.arm(clock());
+    scheduleWake();
+}
+
+void WebGame::scheduleWake() {
+    if (!running() || !scheduler_.armed()) {
+        return;
+    }
+    const std::uint64_t left = scheduler_.remaining(clock());
+    browser_.wakeAfter(static_cast<double>(left) / 1000.0);
+}
+
+std::int64_t WebGame::wake() {
+    if (!running()) {
+        return -1;
+    }
+    std::int64_t late = -1;
+    const std::uint64_t t = clock();
+    if (scheduler_.due(t)) {
+        late = static_cast<std::int64_t>(t - scheduler_.deadline());
+        // Advance first: a timer armed by the tick itself starts from now.
+        scheduler_.advance(t);
+        onTimer(*app_, *this);
+        if (invalidated_) {
+            paint();
+        }
+        destroyIfClosing();
+    }
+    scheduleWake();
+    return late;
+}
+
+void WebGame::paint() {
+    invalidated_ = false;
+    onPaint(*app_, *this);
+    present(app_->gdi.backBufferBitmap);
+}
+
+void WebGame::present(const Bitmap& frame) {
+    if (frame.pixels == nullptr || frame.width != kFrameWidth || frame.height != kFrameHeight) {
+        return;
+    }
+    // 0x00RRGGBB to the bytes R, G, B, A of a canvas, in the one pass that
+    // the upload needs anyway; the same pass tells whether anything changed.
+    const Pixel* __restrict from = frame.pixels.get();
+    std::uint32_t* __restrict to = rgba_->data();
+    std::uint32_t changed = shown_ ? 0u : 1u;
+    for (std::size_t i = 0; i < kFrameWidth * kFrameHeight; ++i) {
+        const Pixel p = from[i];
+        const std::uint32_t rgba =
+            0xFF000000u | (p & 0xFFu) << 16 | (p & 0xFF00u) | (p >> 16 & 0xFFu);
+        changed |= to[i] ^ rgba;
+        to[i] = rgba;
+    }
+    // A halted game or a finished result paints the same frame 50 times a
+    // second; the canvas keeps it, so only a new frame is uploaded.
+    if (changed != 0) {
+        shown_ = true;
+        browser_.present(reinterpret_cast<const std::uint8_t*>(to));
+    }
+}
+
+void WebGame::frameLost() {
+    shown_ = false;
+}
+
+bool& WebGame::held(int vk, bool touch) {
+    if (vk == kVkLeft) {
+        return touch ? touchLeft_ : keyLeft_;
+    }
+    return touch ? touchRight_ : keyRight_;
+}
+
+void WebGame::hold(int vk, bool touch, bool down) {
+    const bool before = held(vk, false) || held(vk, true);
+    held(vk, touch) = down;
+    const bool after = held(vk, false) || held(vk, true);
+    if (after && !before) {
+        onKeyDown(*app_, vk);
+    } else if (before && !after) {
+        onKeyUp(*app_, *this, vk);
+    }
+}
+
+void WebGame::keyDown(int vk) {
+    if (!running()) {
+        return;
+    }
+    if (vk == kVkLeft || vk == kVkRight) {
+        held(vk, false) = true;
+    }
+    // Auto-repeat comes here as another key-down, as on the desktop.
+    onKeyDown(*app_, vk);
+}
+
+void WebGame::keyUp(int vk) {
+    if (!running()) {
+        return;
+    }
+    if (vk == kVkLeft || vk == kVkRight) {
+        // A touch on the same side keeps the arrow held.
+        hold(vk, false, false);
+    } else {
+        onKeyUp(*app_, *this, vk);
+        destroyIfClosing();
+    }
+}
+
+void WebGame::mouseMove(FramePoint p) {
+    if (running()) {
+        onMouseMove(*app_, packMousePosition(p));
+    }
+}
+
+void WebGame::mouseDown() {
+    if (running()) {
+        onLButtonDown(*app_, *this);
+    }
+}
+
+void WebGame::mouseUp() {
+    if (running()) {
+        onLButtonUp(*app_);
+    }
+}
+
+void WebGame::touchesHeld(bool left, bool right) {
+    if (!running()) {
+        return;
+    }
+    hold(kVkLeft, true, left);
+    hold(kVkRight, true, right);
+}
+
+void WebGame::tap(FramePoint p) {
+    mouseMove(p);
+    mouseDown();
+    mouseUp();
+}
+
+void WebGame::close() {
+    if (running()) {
+        closeWindow();
+        destroyIfClosing();
+    }
+}
+
+void WebGame::focusLost() {
+    if (!running()) {
+        return;
+    }
+    keyLeft_ = keyRight_ = touchLeft_ = touchRight_ = false;
+    onFocusLost(*app_);
+}
+
+void WebGame::playSound(const char* path) {
+    if (!ended_) {
+        browser_.playCue(path);
+    }
+}
+
+void WebGame::quit(int /*exitCode*/) {
+    if (!ended_) {
+        ended_ = true;
+        browser_.gameEnded();
+    }
+}
+
+void WebGame::destroyIfClosing() {
+    if (!closeRequested_ || !running()) {
+        return;
+    }
+    closeRequested_ = false;
+    onDestroy(*app_, *this);
+    // Without a window there is nothing left to run.
+    quit(0);
+}
+
+} // namespace nuvalo::web
