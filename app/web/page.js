@@ -263,6 +263,12 @@ var NuvaloPage = (function () {
   }
 
   Module.onRuntimeInitialized = boot;
+  // No WebAssembly, or the page's files not all there: say so instead of
+  // leaving a black page.
+  Module.onAbort = function (what) {
+    status = status || document.getElementById('status');
+    if (status) say('Nuvalo could not start in this browser: ' + what, 'en', true);
+  };
 
   return {
     wakeAfter: wakeAfter, present: present, playCue: playCue, gameEnded: gameEnded,

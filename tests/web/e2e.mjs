@@ -295,6 +295,15 @@ if (measureAt < 0) {
     assert.deepEqual(game.errors, []);
     await context.close();
   });
+
+  test('a page whose game cannot be loaded says so', async () => {
+    const context = await browser.newContext();
+    await context.route('**/nuvalo.wasm', (route) => route.fulfill({status: 404}));
+    const page = await context.newPage();
+    await page.goto(base);
+    await page.waitForFunction(() => /could not start/.test(document.getElementById('status').textContent));
+    await context.close();
+  });
 } else {
   test('figures', async () => {
     const seconds = Number(process.argv[measureAt + 1] ?? 30);
