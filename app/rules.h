@@ -33,6 +33,11 @@ struct App {
 
 enum VirtualKey : int { kVkEscape = 27, kVkSpace = 32, kVkLeft = 37, kVkRight = 39 };
 
+// What a second copy shows instead of a game, "a multiple launch was
+// detected", in Shift-JIS as every text of the game: 多重起動を確認しました.
+inline constexpr char kSecondCopyNotice[] =
+    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+
 // Start button area, bounds inclusive.
 inline constexpr int kButtonLeft = 460, kButtonTop = 50, kButtonRight = 540, kButtonBottom = 70;
 

@@ -18,12 +18,8 @@ namespace {
 constexpr const char* kTitle = "Nuvalo";
 constexpr const char* kAlreadyRunning = "多重起動を確認しました"; // the same in UTF-8
 
-// The refusal of a second copy. Shift-JIS, as every text of the game.
-constexpr std::string_view kAlreadyRunningSjis =
-    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-
 void showMessage() {
-    if (!nuvalo::sdl::showNotice(kTitle, kAlreadyRunningSjis)) {
+    if (!nuvalo::sdl::showNotice(kTitle, nuvalo::kSecondCopyNotice)) {
         std::fprintf(stderr, "%s: %s\n", kTitle, kAlreadyRunning);
     }
 }

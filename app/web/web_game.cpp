@@ -2,7 +2,6 @@
 
 #include "render/surface.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace nuvalo::web {
@@ -12,10 +11,7 @@ namespace {
 // The page's clock in microseconds, as the scheduler's counter.
 constexpr std::uint64_t kCounterPerSecond = 1'000'000;
 
-// "多重起動を確認しました" in Shift-JIS, as every text of the game.
-constexpr char kAlreadyRunning[] =
-    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-constexpr int kAlreadyRunningWidth = 11 * 16; // eleven full-width characters
+constexpr int kSecondCopyNoticeWidth = 11 * 16; // eleven full-width characters
 
 int clampTo(double v, int limit) {
     if (!(v >= 0.0)) { // NaN too
@@ -77,8 +73,8 @@ void WebGame::refuse() {
     notice.height = kFrameHeight;
     const Surface s = surfaceOf(notice);
     fillRect(s, 0, 0, kFrameWidth, kFrameHeight, kWhite);
-    drawLabel(s, (kFrameWidth - kAlreadyRunningWidth) / 2, (kFrameHeight - 16) / 2,
-              kAlreadyRunning);
+    drawLabel(s, (kFrameWidth - kSecondCopyNoticeWidth) / 2, (kFrameHeight - 16) / 2,
+              kSecondCopyNotice);
     rgba_ = std::make_unique<std::array<std::uint32_t, kFrameWidth * kFrameHeight>>();
     present(notice);
     ended_ = true;

@@ -8,10 +8,6 @@ namespace nuvalo::win32 {
 // The window class name, window title and message box caption.
 inline constexpr char kProgramName[] = "Nuvalo";
 
-// Shown when a second copy is started: "a multiple launch was detected".
-inline constexpr char kSecondCopyText[] =
-    "\x91\xBD\x8F\x64\x8B\x4E\x93\xAE\x82\xF0\x8A\x6D\x94\x46\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-
 // Converts NUL-terminated Shift-JIS (code page 932) text to UTF-16 in `out`,
 // NUL included. Returns the number of characters written without the NUL, or
 // -1 when the text is not valid Shift-JIS, does not fit or the system cannot

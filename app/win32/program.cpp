@@ -255,7 +255,7 @@ int messageLoop(HWND window, TickTimer& timer) {
 
 int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     if (FindWindowA(kProgramName, nullptr) != nullptr) {
-        showMessage(kSecondCopyText);
+        showMessage(kSecondCopyNotice);
         return 0;
     }
 

@@ -1,5 +1,6 @@
 // The shell's Windows-facing parts, run under wine: Shift-JIS conversion, the
 // tick timer, and the resources inside the built nuvalo.exe.
+#include "app/rules.h"
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
 #include "resources/resources.h"
@@ -18,7 +19,7 @@ namespace {
 
 TEST(ShiftJis, TheSecondCopyNoticeReadsInJapaneseWhateverTheSystemLanguage) {
     wchar_t text[64];
-    ASSERT_EQ(shiftJisToWide(kSecondCopyText, text, 64), 11);
+    ASSERT_EQ(shiftJisToWide(kSecondCopyNotice, text, 64), 11);
     // 多重起動を確認しました
     EXPECT_STREQ(text, L"\u591A\u91CD\u8D77\u52D5\u3092\u78BA\u8A8D\u3057\u307E\u3057\u305F");
 
@@ -31,7 +32,7 @@ TEST(ShiftJis, BrokenOrOversizedTextIsRefused) {
     wchar_t out[64];
     EXPECT_EQ(shiftJisToWide("\x82", out, 64), -1); // a lead byte without its trail byte
     EXPECT_EQ(out[0], L'\0');
-    EXPECT_EQ(shiftJisToWide(kSecondCopyText, out, 11), -1); // no room for the NUL
+    EXPECT_EQ(shiftJisToWide(kSecondCopyNotice, out, 11), -1); // no room for the NUL
     EXPECT_EQ(shiftJisToWide(nullptr, out, 64), -1);
     EXPECT_EQ(shiftJisToWide("", out, 64), 0);
 }
