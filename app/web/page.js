@@ -13,7 +13,7 @@ var NuvaloPage = (function () {
 
   var canvas, context, status, image = null, imageAt = 0;
   var timer = 0, begun = false, ended = false, releaseLock = null;
-  var audio = null, cues = {}, defaultCue = null, playing = null;
+  var audio = null, cues = {}, defaultCue = null, defaultBytes = null, playing = null;
 
   // Ticks taken in the page: how late each came and how long its tick,
   // paint and upload took, in ms. Fixed rings, nothing allocated per tick.
@@ -97,7 +97,16 @@ var NuvaloPage = (function () {
   }
 
   function setDefaultSound(bytes) {
-    decode(bytes, function (buffer) { defaultCue = buffer || null; });
+    defaultBytes = bytes;
+  }
+
+  // Opening audio can take a browser a good part of a second: after the
+  // first frame is on the screen, not before.
+  function openSound() {
+    openAudio();
+    if (defaultBytes !== null) decode(defaultBytes, function (b) { defaultCue = b || null; });
+    defaultBytes = null;
+    loadCues();
   }
 
   function stopCue() {
@@ -213,11 +222,10 @@ var NuvaloPage = (function () {
 
   function start() {
     begun = true;
-    openAudio();
-    loadCues();
     listen();
     Module._nuvalo_start();
     canvas.focus();
+    requestAnimationFrame(function () { setTimeout(openSound, 0); });
   }
 
   function refuse() {
