@@ -161,7 +161,9 @@ var NuvaloPage = (function () {
 
   function onKey(event, down) {
     var vk = KEYS[event.key] || KEYS[event.code];
-    if (!vk || event.ctrlKey || event.altKey || event.metaKey) return;
+    // The browser's own shortcuts stay its own; a release always counts, or
+    // an arrow let go with Ctrl held would stay held.
+    if (!vk || (down && (event.ctrlKey || event.altKey || event.metaKey))) return;
     // Space and the arrows would scroll the page.
     event.preventDefault();
     if (down) resumeAudio();
