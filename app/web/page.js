@@ -103,6 +103,7 @@ var NuvaloPage = (function () {
   // Opening audio can take a browser a good part of a second: after the
   // first frame is on the screen, not before.
   function openSound() {
+    if (ended) return;
     openAudio();
     if (defaultBytes !== null) decode(defaultBytes, function (b) { defaultCue = b || null; });
     defaultBytes = null;
