@@ -187,10 +187,16 @@ bool isWritable(const char* path) {
     return true;
 }
 
-bool writeToStore(SaveStore& store, std::int32_t score) {
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(score));
-    return length > 0 && store.write(text, static_cast<std::size_t>(length));
+// The text save.dat holds for a score, "%d\n", made once for whichever writer.
+struct ScoreText {
+    char bytes[16] = {};
+    int length = 0;
+};
+
+ScoreText scoreText(std::int32_t score) {
+    ScoreText text;
+    text.length = std::snprintf(text.bytes, sizeof text.bytes, "%d\n", static_cast<int>(score));
+    return text;
 }
 
 StoredValue readStored(const char* path) {
@@ -270,18 +276,16 @@ bool rewriteInPlace(const char* text, int length, const char* path) {
 
 // Writes "%d\n" to `path` so that the old file stays whole until the new one
 // is complete on disk.
-bool writeAtomically(std::int32_t score, const char* path) {
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(score));
+bool writeAtomically(const ScoreText& text, const char* path) {
     const std::string temp = std::string(path) + ".tmp";
     bool forbidden = false;
     std::FILE* file = createExclusively(temp.c_str(), forbidden);
     if (file == nullptr) {
         // A save.dat we may write in a folder we may not (a shared install).
-        return forbidden && rewriteInPlace(text, length, path);
+        return forbidden && rewriteInPlace(text.bytes, text.length, path);
     }
-    bool ok = std::fwrite(text, 1, static_cast<std::size_t>(length), file) ==
-              static_cast<std::size_t>(length);
+    const auto length = static_cast<std::size_t>(text.length);
+    bool ok = std::fwrite(text.bytes, 1, length, file) == length;
     ok = std::fflush(file) == 0 && ok;
     ok = ok && syncToDisk(file);
     ok = std::fclose(file) == 0 && ok;
@@ -325,10 +329,11 @@ int saveBestIfHigher(std::int32_t score, const char* path) {
             return 0;
         }
     }
+    const ScoreText text = scoreText(score);
     if (installedStore != nullptr) {
-        return writeToStore(*installedStore, score) ? 1 : 0;
+        return installedStore->write(text.bytes, static_cast<std::size_t>(text.length)) ? 1 : 0;
     }
-    return writeAtomically(score, path) ? 1 : 0;
+    return writeAtomically(text, path) ? 1 : 0;
 }
 
 void useSaveStore(SaveStore* store) {
