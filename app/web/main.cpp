@@ -60,10 +60,6 @@ Page page;
 PageStore store;
 nuvalo::web::WebGame game(page);
 
-nuvalo::web::FramePoint framePoint(double x, double y, double shownWidth, double shownHeight) {
-    return nuvalo::web::toFrame(x, y, shownWidth, shownHeight);
-}
-
 } // namespace
 
 extern "C" {
@@ -118,7 +114,7 @@ EMSCRIPTEN_KEEPALIVE void nuvalo_key(int down, int vk) {
 // Positions are page pixels within the frame shown shownWidth x shownHeight.
 EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_move(double x, double y, double shownWidth,
                                             double shownHeight) {
-    game.mouseMove(framePoint(x, y, shownWidth, shownHeight));
+    game.mouseMove(nuvalo::web::toFrame(x, y, shownWidth, shownHeight));
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_button(int down) {
@@ -131,7 +127,8 @@ EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_button(int down) {
 
 EMSCRIPTEN_KEEPALIVE int nuvalo_touch_side(double x, double y, double shownWidth,
                                            double shownHeight) {
-    return static_cast<int>(nuvalo::web::touchSide(framePoint(x, y, shownWidth, shownHeight)));
+    return static_cast<int>(
+        nuvalo::web::touchSide(nuvalo::web::toFrame(x, y, shownWidth, shownHeight)));
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_touches_held(int left, int right) {
@@ -139,7 +136,7 @@ EMSCRIPTEN_KEEPALIVE void nuvalo_touches_held(int left, int right) {
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_tap(double x, double y, double shownWidth, double shownHeight) {
-    game.tap(framePoint(x, y, shownWidth, shownHeight));
+    game.tap(nuvalo::web::toFrame(x, y, shownWidth, shownHeight));
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_focus_lost() {
