@@ -50,4 +50,34 @@ fi
 if [[ ${1-} == --prepare ]]; then
     exit 0
 fi
-exec "$wine_bin" "$@"
+
+# Now and then, with several programs starting at once, the wine server drops
+# a new program's connection before the program has run at all ("wine client
+# error:0: recvmsg: Connection reset by peer"). That says nothing about the
+# program, so it is started again, up to three times; anything else it writes
+# or returns is passed on unchanged. Its error output is held back until it
+# ends, so that a retried start leaves no trace in it.
+errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+trap 'rm -f "$errors"' EXIT
+child=""
+trap '[[ -z $child ]] || kill -TERM "$child" 2>/dev/null' TERM INT HUP
+for attempt in 1 2 3; do
+    # Explicit, or a program started in the background would read nothing.
+    "$wine_bin" "$@" <&0 2>"$errors" &
+    child=$!
+    status=0
+    wait "$child" || status=$?
+    # A signal to this script stops the program too; wait for its real end.
+    while kill -0 "$child" 2>/dev/null; do
+        status=0
+        wait "$child" || status=$?
+    done
+    child=""
+    if ((status == 0 || attempt == 3)) || ! grep -q '^wine client error:' "$errors"; then
+        break
+    fi
+    echo "wine-run: attempt $attempt of $*: $(head -n 1 "$errors")" >>"$WINEPREFIX.retries.log"
+    sleep 0.5
+done
+cat "$errors" >&2
+exit "$status"
