@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,6 +56,29 @@ class InTempDir : public ::testing::Test {
     std::filesystem::path dir_;
     std::filesystem::path previous_;
 };
+
+// A file to write into and read back. Under wine, with many tests starting at
+// once, tmpfile() now and then comes back empty-handed; a named file that goes
+// away when closed does the same job.
+inline std::FILE* scratchFile() {
+    if (std::FILE* file = std::tmpfile()) {
+        return file;
+    }
+    std::random_device entropy;
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("nuvalo-scratch-" + std::to_string(entropy()) + std::to_string(entropy())))
+            .string();
+#ifdef _WIN32
+    return std::fopen(path.c_str(), "w+bD"); // D: deleted when closed
+#else
+    std::FILE* file = std::fopen(path.c_str(), "w+b");
+    if (file != nullptr) {
+        std::remove(path.c_str());
+    }
+    return file;
+#endif
+}
 
 // A run in progress with every object far below the frame, so that ticks run
 // undisturbed until a test places something in the star's way.

@@ -35,8 +35,8 @@ std::string slurp(std::FILE* file) {
 }
 
 Outcome run(std::string_view script, sim::Options options = {}) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    std::FILE* out = scratchFile();
+    std::FILE* err = scratchFile();
     Outcome outcome;
     outcome.status = sim::runScript(script, options, out, err);
     outcome.out = slurp(out);
@@ -260,10 +260,10 @@ TEST_F(Sim, SameSeedAndScriptGiveTheSameOutputFromTextOrFile) {
     EXPECT_EQ(first.out, second.out);
 
     std::filesystem::remove("save.dat");
-    std::FILE* in = std::tmpfile();
+    std::FILE* in = scratchFile();
     std::fputs(script.c_str(), in);
     std::rewind(in);
-    std::FILE* out = std::tmpfile();
+    std::FILE* out = scratchFile();
     EXPECT_EQ(sim::runScript(in, options, out, nullptr), 0);
     std::fclose(in);
     EXPECT_EQ(slurp(out), first.out);

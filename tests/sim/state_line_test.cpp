@@ -2,6 +2,7 @@
 // these cases hold it to exactly what printf would have written, at the
 // extremes a hostile script or a long run can reach.
 #include "app/sim/state_line.h"
+#include "tests/game/support.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ float floatFromBits(std::uint32_t bits) {
 }
 
 template <typename Write> std::string captured(Write write) {
-    std::FILE* file = std::tmpfile();
+    std::FILE* file = test::scratchFile();
     EXPECT_NE(file, nullptr);
     if (file == nullptr) {
         return {};
