@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev"
+    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev libx11-dev"
     [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick"
     [play]=""
     [fuzz]="clang-14 libclang-rt-14-dev"

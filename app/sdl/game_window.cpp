@@ -1,14 +1,17 @@
 #include "app/sdl/game_window.h"
 
+#include "app/sdl/desktop.h"
 #include "app/sdl/input.h"
 #include "app/sdl/notice.h"
+#include "render/render.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <vector>
 
 namespace nuvalo::sdl {
 
@@ -40,8 +43,8 @@ GameWindow::~GameWindow() {
 }
 
 bool GameWindow::create(std::uint32_t seed) {
-    // A fixed-size window of 600 x 450 points. Where the desktop counts more
-    // pixels per point the renderer scales the frame by a whole factor.
+    // A fixed-size window showing the 600 x 450 frame at a whole factor; it
+    // opens hidden at 1x and takes its size once the desktop's scale is known.
     window_ =
         SDL_CreateWindow("Nuvalo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFrameWidth,
                          kFrameHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
@@ -68,6 +71,9 @@ bool GameWindow::create(std::uint32_t seed) {
         std::fprintf(stderr, "nuvalo: cannot draw into the window: %s\n", SDL_GetError());
         return false;
     }
+    chooseScale();
+    // The renderer shows the frame at the largest whole factor the window
+    // holds and maps mouse positions back into frame pixels.
     SDL_RenderSetLogicalSize(renderer_, kFrameWidth, kFrameHeight);
     SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
@@ -82,6 +88,8 @@ bool GameWindow::create(std::uint32_t seed) {
     SDL_RendererInfo info{};
     keepsPicture_ =
         SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+    shown_.assign(static_cast<std::size_t>(kFrameWidth) * kFrameHeight, 0);
+    mustShow_ = true;
     sound_.open();
 
     // The creation message: drawing resources, seeded generator, prepared run
@@ -91,6 +99,45 @@ bool GameWindow::create(std::uint32_t seed) {
     // Only key-down and key-up messages matter; no character input.
     SDL_StopTextInput();
     return true;
+}
+
+void GameWindow::chooseScale() {
+    // Where the window system scales windows itself (Wayland), SDL reports
+    // more pixels than window units and the window keeps its size in units;
+    // elsewhere (X11) a window unit is a pixel and the desktop's setting says
+    // how large the window must be.
+    int unitsWide = 0, unitsHigh = 0, pixelsWide = 0, pixelsHigh = 0;
+    SDL_GetWindowSize(window_, &unitsWide, &unitsHigh);
+    SDL_GetRendererOutputSize(renderer_, &pixelsWide, &pixelsHigh);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool wayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
+    ScaleSources sources;
+    float pixelsPerUnit = 1.0f;
+    if (wayland && unitsWide > 0) {
+        pixelsPerUnit = static_cast<float>(pixelsWide) / static_cast<float>(unitsWide);
+        sources.systemScale = pixelsPerUnit;
+    } else {
+        sources.gdkScale = std::getenv("GDK_SCALE");
+        sources.qtScaleFactor = std::getenv("QT_SCALE_FACTOR");
+        sources.xftDpi = windowXftDpi(window_);
+    }
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window_), &usable) == 0) {
+        sources.screenWidth = static_cast<int>(static_cast<float>(usable.w) * pixelsPerUnit);
+        sources.screenHeight = static_cast<int>(static_cast<float>(usable.h) * pixelsPerUnit);
+    }
+    scale_ = nuvalo::sdl::frameScale(sources);
+    const int wide =
+        static_cast<int>(std::lround(static_cast<float>(scale_ * kFrameWidth) / pixelsPerUnit));
+    const int high =
+        static_cast<int>(std::lround(static_cast<float>(scale_ * kFrameHeight) / pixelsPerUnit));
+    if (wide != unitsWide || high != unitsHigh) {
+        // Still hidden: placed anew for its new size, as it would have been.
+        const auto display = static_cast<unsigned>(std::max(SDL_GetWindowDisplayIndex(window_), 0));
+        const auto centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+        SDL_SetWindowSize(window_, wide, high);
+        SDL_SetWindowPosition(window_, centred, centred);
+    }
 }
 
 void GameWindow::armTimer() {
@@ -124,7 +171,11 @@ int GameWindow::run(LoopObserver* observer) {
                 closeWindow();
             }
             destroyIfClosing();
-            // However long the tick took, input is read before the next one.
+            // However long the tick took, input is read before the next one;
+            // the pads' state and their comings and goings with it.
+            if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0) {
+                SDL_GameControllerUpdate();
+            }
             drainEvents();
             continue;
         }
@@ -142,7 +193,7 @@ void GameWindow::handle(const SDL_Event& event) {
         return;
     }
     const bool focused = window_ != nullptr && SDL_GetKeyboardFocus() == window_;
-    for (const Message& message : translate(event, focused)) {
+    for (const Message& message : controls_.translate(event, focused)) {
         if (message.kind == Message::Kind::Expose) {
             present(false);
         } else {
@@ -193,7 +244,18 @@ void GameWindow::waitForEventOrTick() {
 
 void GameWindow::paint() {
     invalidated_ = false;
-    onPaint(app_, *this);
+    // The paint rule in two halves: what a paint does to the state (the
+    // tally's step, its cues and the save) every time, and the drawing only
+    // when the state to be shown is not the one the back buffer already
+    // shows. The frame is drawn from the state alone, so at rest (halted, or
+    // on a finished result) this costs next to nothing.
+    onPaintWithoutPixels(app_, *this);
+    if (drawn_ && std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0) {
+        return;
+    }
+    drawFrame(app_.gdi, app_.state);
+    drawnState_ = app_.state;
+    drawn_ = true;
     present(true);
 }
 
@@ -204,6 +266,15 @@ void GameWindow::present(bool newFrame) {
     const Bitmap& frame = app_.gdi.backBufferBitmap;
     if (newFrame && frame.pixels != nullptr && frame.width == kFrameWidth &&
         frame.height == kFrameHeight) {
+        // A halted game or a finished result composes the same frame every
+        // tick; the screen keeps the last one until the window system says
+        // it lost it (an exposure, another display, another scale).
+        const std::size_t bytes = shown_.size() * sizeof(Pixel);
+        if (!mustShow_ && std::memcmp(shown_.data(), frame.pixels.get(), bytes) == 0) {
+            return;
+        }
+        std::memcpy(shown_.data(), frame.pixels.get(), bytes);
+        mustShow_ = false;
         SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
                           kFrameWidth * static_cast<int>(sizeof(Pixel)));
     }
@@ -215,6 +286,7 @@ void GameWindow::present(bool newFrame) {
     }
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+    ++presented_;
 }
 
 void GameWindow::destroyIfClosing() {
@@ -234,6 +306,7 @@ void GameWindow::destroyIfClosing() {
 
 void GameWindow::releaseWindow() {
     sound_.close();
+    controls_.closeAll();
     if (texture_ != nullptr) {
         SDL_DestroyTexture(texture_);
         texture_ = nullptr;

@@ -4,12 +4,14 @@
 // composed frame. Everything the game decides happens in app/rules.
 
 #include "app/rules.h"
+#include "app/sdl/controls.h"
 #include "app/sdl/sound.h"
 #include "app/tick_scheduler.h"
 
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace nuvalo::sdl {
 
@@ -47,6 +49,11 @@ class GameWindow final : public Shell {
 
     App& app() { return app_; }
     std::uint64_t skippedTicks() const { return scheduler_.skipped(); }
+    // Frames put on the screen; a composed frame equal to the last one shown
+    // is not shown again.
+    std::uint64_t presentedFrames() const { return presented_; }
+    // Screen pixels per frame pixel, each way.
+    int frameScale() const { return scale_; }
 
     // Shell
     void armTimer() override;
@@ -61,6 +68,7 @@ class GameWindow final : public Shell {
     void waitForEventOrTick();
     void paint();
     void present(bool newFrame);
+    void chooseScale();
     // The destroy path: runs once, after the message that asked for it.
     void destroyIfClosing();
     void releaseWindow();
@@ -68,9 +76,18 @@ class GameWindow final : public Shell {
     App app_;
     TickScheduler scheduler_;
     SoundOutput sound_;
+    Controls controls_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    // The state the back buffer was last drawn from.
+    GameState drawnState_{};
+    bool drawn_ = false;
+    // The frame last put on the screen, to tell a changed one from a repeat.
+    std::vector<Pixel> shown_;
+    bool mustShow_ = true;
+    std::uint64_t presented_ = 0;
+    int scale_ = 1;
     bool keepsPicture_ = false;
     bool cleared_ = false;
     bool invalidated_ = false;

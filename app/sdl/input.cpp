@@ -163,7 +163,8 @@ Messages translate(const SDL_Event& event, bool focused) {
         } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
             out.push(Message::Kind::FocusLost);
         } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                   event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED) {
             out.push(Message::Kind::Expose);
         }
         break;

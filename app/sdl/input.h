@@ -19,7 +19,8 @@ struct Message {
         LButtonDown, // the position is the one of the last MouseMove
         LButtonUp,
         Close,     // the close box, or the session asking the program to quit
-        Expose,    // the window's contents were lost (or resized) and must be shown again
+        Expose,    // the window's contents were lost, resized or moved to another
+                   // display and must be shown again
         FocusLost, // the keyboard focus went to another window
     };
     Kind kind = Kind::Close;

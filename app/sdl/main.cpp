@@ -1,6 +1,7 @@
 // Nuvalo on a Linux desktop: one game per display, one window, one thread.
 // The command line is ignored.
 
+#include "app/sdl/desktop.h"
 #include "app/sdl/game_window.h"
 #include "app/sdl/instance_lock.h"
 #include "app/sdl/notice.h"
@@ -32,6 +33,16 @@ void setHints() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_APP_NAME, kTitle);
+    // Game controllers are read once per tick by the loop, not on every look
+    // at the event queue: SDL would otherwise look for new pads each time and,
+    // with one plugged in, turn its event wait into a busy poll.
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
+}
+
+int cannotOpenDisplay(const char* why) {
+    std::fprintf(
+        stderr, "nuvalo: cannot open a display (%s); start the game from a desktop session\n", why);
+    return 1;
 }
 
 } // namespace
@@ -39,12 +50,16 @@ void setHints() {
 int main(int /*argc*/, char** /*argv*/) {
     setHints();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr,
-                     "nuvalo: cannot open a display (%s); start the game from a desktop session\n",
-                     SDL_GetError());
-        return 1;
+        return cannotOpenDisplay(SDL_GetError());
     }
     const char* driver = SDL_GetCurrentVideoDriver();
+    // Without a desktop SDL falls back to drawing nowhere: a window nobody
+    // sees would never be closed, so say so before claiming the display.
+    if (nuvalo::sdl::showsNothing(driver != nullptr ? driver : "",
+                                  std::getenv("SDL_VIDEODRIVER"))) {
+        SDL_Quit();
+        return cannotOpenDisplay("no desktop session; SDL would draw off screen");
+    }
     const std::string key = nuvalo::sdl::displayKey(
         driver != nullptr ? driver : "", std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
     nuvalo::sdl::InstanceLock lock;
@@ -55,6 +70,9 @@ int main(int /*argc*/, char** /*argv*/) {
         return 0;
     }
 
+    // Game controllers are welcome but not needed: without them the
+    // keyboard and mouse play as ever.
+    SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
     int exitCode = 1;
     {
         nuvalo::sdl::GameWindow game;

@@ -2,10 +2,14 @@
 // itself (a new run is started whenever the last one has ended) and every
 // tick's lateness against its deadline is recorded.
 //
-//   nuvalo-tick-timing [SECONDS]     (default 60; needs a display)
+//   nuvalo-tick-timing [SECONDS [halted]]   (default 60; needs a display)
+//
+// With "halted" no run is ever started: the game stands on its opening frame,
+// as it does between runs, and the figures are those of a game at rest.
 //
 // Reports the mean tick period, the deviation from the deadline (median, 99th
-// percentile, worst), the ticks skipped after stalls and the process's CPU use.
+// percentile, worst), the ticks skipped after stalls, the frames put on the
+// screen and the process's CPU use.
 // Exit code 0 when the targets are met (mean period within 0.1 % of 20 ms,
 // 99th percentile under 2 ms, CPU under 5 % of one core), 3 when not, 1 when
 // the window cannot be opened.
@@ -18,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <sys/resource.h>
 #include <vector>
 
@@ -37,8 +42,9 @@ double cpuSeconds() {
 
 class Recorder final : public nuvalo::sdl::LoopObserver {
   public:
-    Recorder(GameWindow& game, double seconds)
-        : game_(game), frequency_(static_cast<double>(SDL_GetPerformanceFrequency())),
+    Recorder(GameWindow& game, double seconds, bool halted)
+        : game_(game), haltedOnly_(halted),
+          frequency_(static_cast<double>(SDL_GetPerformanceFrequency())),
           limit_(static_cast<std::uint64_t>(seconds * frequency_)) {
         const auto expected = static_cast<std::size_t>(seconds * 50.0) + 64;
         deadlines_.reserve(expected);
@@ -59,7 +65,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
 
     bool keepRunning(App& app) override {
         // Play as a player who starts a new run a second after the last one ended.
-        if (app.state.running == 0 && ++halted_ >= 50) {
+        if (!haltedOnly_ && app.state.running == 0 && ++halted_ >= 50) {
             halted_ = 0;
             nuvalo::onKeyDown(app, nuvalo::kVkSpace);
             nuvalo::onKeyUp(app, game_, nuvalo::kVkSpace);
@@ -70,7 +76,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
         return last_ - start_ < limit_;
     }
 
-    int report(double cpu, double wall, std::uint64_t skipped) const {
+    int report(double cpu, double wall, std::uint64_t skipped, std::uint64_t presented) const {
         const std::size_t n = taken_.size();
         if (n < 2) {
             std::puts("too few ticks to measure");
@@ -106,6 +112,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
             "deviation from deadline median %.3f ms, 99th percentile %.3f ms, worst %.3f ms\n",
             at(0.5), at(0.99), late.back());
         std::printf("ticks skipped           %llu\n", static_cast<unsigned long long>(skipped));
+        std::printf("frames presented        %llu\n", static_cast<unsigned long long>(presented));
         std::printf("process CPU             %.2f %% of one core (%.2f s of %.1f s)\n", cpuShare,
                     cpu, wall);
         const bool met = std::abs(periodError) <= 0.1 && at(0.99) < 2.0 && cpuShare < 5.0;
@@ -115,6 +122,7 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
 
   private:
     GameWindow& game_;
+    bool haltedOnly_;
     double frequency_;
     std::uint64_t limit_;
     std::vector<std::uint64_t> deadlines_;
@@ -132,10 +140,11 @@ int main(int argc, char** argv) {
     double seconds = 60.0;
     if (argc > 1) {
         seconds = std::atof(argv[1]);
-        if (!(seconds >= 1.0 && seconds <= 86400.0)) {
-            std::fputs("usage: nuvalo-tick-timing [SECONDS from 1 to 86400]\n", stderr);
-            return 2;
-        }
+    }
+    const bool halted = argc > 2 && std::string_view(argv[2]) == "halted";
+    if (!(seconds >= 1.0 && seconds <= 86400.0) || argc > 3 || (argc > 2 && !halted)) {
+        std::fputs("usage: nuvalo-tick-timing [SECONDS from 1 to 86400 [halted]]\n", stderr);
+        return 2;
     }
     // The game keeps its best score in the working directory: use a scratch one.
     std::error_code error;
@@ -159,13 +168,14 @@ int main(int argc, char** argv) {
     {
         GameWindow game;
         if (game.create(1)) {
-            Recorder recorder(game, seconds);
+            Recorder recorder(game, seconds, halted);
             const double cpuBefore = cpuSeconds();
             const std::uint64_t wallBefore = SDL_GetPerformanceCounter();
             game.run(&recorder);
             const double wall = static_cast<double>(SDL_GetPerformanceCounter() - wallBefore) /
                                 static_cast<double>(SDL_GetPerformanceFrequency());
-            status = recorder.report(cpuSeconds() - cpuBefore, wall, game.skippedTicks());
+            status = recorder.report(cpuSeconds() - cpuBefore, wall, game.skippedTicks(),
+                                     game.presentedFrames());
         }
     }
     SDL_Quit();

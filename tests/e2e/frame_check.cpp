@@ -5,6 +5,10 @@
 //   nuvalo-e2e-check playing SHOT.ppm   greyed start button, speed no longer 000
 //   nuvalo-e2e-check star    SHOT.ppm   prints the star's position "x y"
 //
+// A last argument SCALE (2, 3, ...) judges a window that shows the frame at
+// that factor: every frame pixel must be exactly SCALE x SCALE screen pixels
+// of one colour, and the frame is then judged as above.
+//
 // The frame lies at the screenshot's top-left corner. Exit code 0 when the
 // shot passes (or the star was found), 1 when not, 2 on bad use. Run it where
 // no "save.dat" lies, so the reference frame shows a best score of 0.
@@ -15,8 +19,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -215,16 +221,53 @@ int findStar(const Image& shot) {
     return 0;
 }
 
+// The frame a shot at `scale` shows, each block of scale x scale screen
+// pixels taken back to one frame pixel; false when a block is not one colour.
+bool unscaled(const Image& shot, int scale, Image& frame) {
+    if (shot.width < kFrameWidth * scale || shot.height < kFrameHeight * scale) {
+        std::fprintf(stderr, "the screenshot (%d x %d) does not cover the frame at %dx\n",
+                     shot.width, shot.height, scale);
+        return false;
+    }
+    frame.width = kFrameWidth;
+    frame.height = kFrameHeight;
+    frame.pixels.resize(static_cast<std::size_t>(kFrameWidth * kFrameHeight));
+    int blurred = 0;
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const Pixel p = shot.at(x * scale, y * scale);
+            for (int dy = 0; dy < scale; ++dy) {
+                for (int dx = 0; dx < scale; ++dx) {
+                    if (shot.at(x * scale + dx, y * scale + dy) != p && ++blurred <= 5) {
+                        std::fprintf(stderr, "frame pixel (%d, %d) is not one colour at %dx\n", x,
+                                     y, scale);
+                    }
+                }
+            }
+            frame.pixels[static_cast<std::size_t>(y * kFrameWidth + x)] = p;
+        }
+    }
+    return blurred == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: nuvalo-e2e-check halted|playing|star SHOT.ppm\n", stderr);
+    const int scale = argc == 4 ? std::atoi(argv[3]) : 1;
+    if ((argc != 3 && argc != 4) || scale < 1 || scale > 16) {
+        std::fputs("usage: nuvalo-e2e-check halted|playing|star SHOT.ppm [SCALE]\n", stderr);
         return 2;
     }
     Image shot;
     if (!readPpm(argv[2], shot)) {
         return 2;
+    }
+    if (scale > 1) {
+        Image frame;
+        if (!unscaled(shot, scale, frame)) {
+            return 1;
+        }
+        shot = std::move(frame);
     }
     const std::string mode = argv[1];
     if (mode == "halted") {
@@ -236,6 +279,6 @@ int main(int argc, char** argv) {
     if (mode == "star") {
         return findStar(shot);
     }
-    std::fputs("usage: nuvalo-e2e-check halted|playing|star SHOT.ppm\n", stderr);
+    std::fputs("usage: nuvalo-e2e-check halted|playing|star SHOT.ppm [SCALE]\n", stderr);
     return 2;
 }

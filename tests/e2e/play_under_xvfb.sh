@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Plays the real game on a private X server, as a player would: looks at the
 # opening frame, starts a run with Space, steers left, starts a second copy,
-# and quits with Escape; then plays once without a sound device and is ended
-# by the session (SIGTERM).
+# and quits with Escape; then opens at twice the size on a desktop scaled to
+# 200 % and starts a run with a click; then plays once without a sound device
+# and is ended by the session (SIGTERM).
 #
 #   play_under_xvfb.sh NUVALO CHECKER SOUNDS_DIR SHOTS_DIR
 #
@@ -52,7 +53,8 @@ mkdir -p "$shots"
 rm -f "$shots"/*.png
 
 # A private X server on the first free display number.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# Large enough for the frame at twice its size.
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 started+=("$xvfb")
 for _ in $(seq 100); do
@@ -68,7 +70,7 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 export SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=x11
 # In the sanitizer build: what the system libraries keep to the end is theirs.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-unset WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY GDK_SCALE QT_SCALE_FACTOR
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$work/play/Ton" "$work/check"
@@ -93,8 +95,8 @@ shot() { # window name
     convert "$work/$2.ppm" "$shots/$2.png" 2>>"$work/import.err"
 }
 
-check() { # mode name
-    (cd "$work/check" && "$checker" "$1" "$work/$2.ppm")
+check() { # mode name [scale]
+    (cd "$work/check" && "$checker" "$1" "$work/$2.ppm" ${3:+"$3"})
 }
 
 step "start the game"
@@ -176,6 +178,31 @@ timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
 xdotool key Escape
 wait_exit 50 "$first" || fail "the game did not end on Escape"
 ((rc == 0)) || fail "the game ended with $rc, not 0"
+
+step "on a desktop scaled to 200 %"
+GDK_SCALE=2 "$game" >"$work/scaled.out" 2>"$work/scaled.err" &
+scaled=$!
+started+=("$scaled")
+window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Nuvalo$' | head -n 1)
+[[ -n $window ]] || fail "no window at 200 %"
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+[[ $geometry == 1200x900 ]] || fail "the window at 200 % is $geometry, not 1200x900"
+ok=0
+for i in $(seq 30); do
+    shot "$window" halted-2x && check halted halted-2x 2 2>"$work/check.err" && { ok=1; break; }
+    sleep 0.1
+done
+((ok)) || { cat "$work/check.err" >&2; fail "the opening frame at 200 % is not the halted frame doubled"; }
+# The start button's far corner (540, 70) in frame pixels.
+xdotool mousemove --window "$window" 1081 141 click 1
+ok=0
+for i in $(seq 30); do
+    shot "$window" playing-2x && check playing playing-2x 2 2>"$work/check.err" && { ok=1; break; }
+    sleep 0.1
+done
+((ok)) || { cat "$work/check.err" >&2; fail "a click on the button at 200 % started no run"; }
+kill -TERM "$scaled"
+wait_exit 50 "$scaled" || fail "the game at 200 % did not end when asked to"
 
 step "without sound, and ended by the session"
 SDL_AUDIODRIVER=no-such-driver "$game" >"$work/third.out" 2>"$work/third.err" &

@@ -1,5 +1,7 @@
 #include "app/sdl/input.h"
 
+#include "app/sdl/controls.h"
+
 #include "tests/game/support.h"
 
 #include <gmock/gmock.h>
@@ -138,6 +140,8 @@ TEST(Translate, CloseBoxQuitAndExposure) {
                 ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
     EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED)),
                 ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
+    EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_DISPLAY_CHANGED)),
+                ::testing::ElementsAre(IsMessage(Kind::Expose, 0)));
     EXPECT_THAT(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)),
                 ::testing::ElementsAre(IsMessage(Kind::FocusLost, 0)));
     EXPECT_TRUE(messagesOf(windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED)).empty());
@@ -243,6 +247,171 @@ TEST_F(Delivery, SpaceReleasedByFocusLossStartsNothing) {
 TEST_F(Delivery, CloseBoxTakesTheClosePath) {
     deliver(windowEvent(SDL_WINDOWEVENT_CLOSE));
     EXPECT_EQ(shell.closes, 1);
+}
+
+// Keys and pads through the one set of held keys, as the window delivers them.
+class Merged : public Delivery {
+  protected:
+    void send(const SDL_Event& e, bool focused = true) {
+        for (const Message& m : controls.translate(e, focused)) {
+            dispatch(app, shell, m);
+        }
+    }
+    Controls controls;
+};
+
+TEST_F(Merged, AKeyHeldTwiceIsReleasedWithItsLastHolder) {
+    // The keyboard and a pad's d-pad, whichever lets go first.
+    send(keyEvent(SDL_KEYDOWN, SDLK_LEFT));
+    send(keyEvent(SDL_KEYDOWN, SDLK_LEFT));
+    send(keyEvent(SDL_KEYUP, SDLK_LEFT));
+    EXPECT_EQ(app.state.steer, 0) << "the keyboard alone, with its repeat";
+    send(keyEvent(SDL_KEYUP, SDLK_RIGHT));
+    EXPECT_EQ(app.state.steer, 0) << "a release never pressed here passes as before";
+}
+
+TEST_F(Merged, FocusLossLetsGoOfEveryHolder) {
+    send(keyEvent(SDL_KEYDOWN, SDLK_SPACE));
+    send(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), false);
+    send(keyEvent(SDL_KEYDOWN, SDLK_LEFT));
+    send(keyEvent(SDL_KEYUP, SDLK_LEFT));
+    EXPECT_EQ(app.state.steer, 0);
+    send(keyEvent(SDL_KEYUP, SDLK_SPACE));
+    EXPECT_EQ(app.state.running, 1) << "the Space held before the loss no longer counts";
+}
+
+// A game controller made by SDL itself, plugged in for each test.
+class Pad : public Merged {
+  protected:
+    void SetUp() override {
+        Merged::SetUp();
+        // No window holds the focus here; let the pad's events through anyway.
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+        SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
+        ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+        plugIn();
+    }
+    void TearDown() override {
+        if (joystick_ != nullptr) {
+            SDL_JoystickClose(joystick_);
+        }
+        controls.closeAll();
+        SDL_Quit();
+        Merged::TearDown();
+    }
+    void plugIn() {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        ASSERT_GE(index, 0) << SDL_GetError();
+        joystick_ = SDL_JoystickOpen(index);
+        ASSERT_NE(joystick_, nullptr) << SDL_GetError();
+        pump();
+    }
+    void unplug() {
+        SDL_JoystickClose(joystick_);
+        joystick_ = nullptr;
+        ASSERT_EQ(SDL_JoystickDetachVirtual(0), 0) << SDL_GetError();
+        pump();
+    }
+    void button(SDL_GameControllerButton b, bool down) {
+        SDL_JoystickSetVirtualButton(joystick_, b, down ? 1 : 0);
+        pump();
+    }
+    void stick(Sint16 x) {
+        SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_LEFTX, x);
+        pump();
+    }
+    // What the game loop does every tick: read the pads, then the events.
+    void pump() {
+        SDL_GameControllerUpdate();
+        SDL_Event e;
+        while (SDL_PollEvent(&e) != 0) {
+            send(e);
+        }
+    }
+    SDL_Joystick* joystick_ = nullptr;
+};
+
+TEST_F(Pad, DpadAndStickSteerAsTheArrowsDo) {
+    constexpr int kStick = -1;
+    struct Step {
+        const char* what;
+        int control; // a button, or kStick for the left stick's x
+        int value;
+        int steer;
+    };
+    const Step steps[] = {
+        {"d-pad left", SDL_CONTROLLER_BUTTON_DPAD_LEFT, 1, -1},
+        {"and d-pad right", SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1, 0},
+        {"left let go", SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, 1},
+        {"right let go", SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, 0},
+        {"stick inside the dead zone", kStick, -kStickDeadZone, 0},
+        {"stick left", kStick, -kStickDeadZone - 1, -1},
+        {"stick right in one move", kStick, 32767, 1},
+        {"d-pad left with the stick right", SDL_CONTROLLER_BUTTON_DPAD_LEFT, 1, 0},
+        {"stick back to the middle", kStick, 0, -1},
+        {"d-pad let go", SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, 0},
+    };
+    for (const Step& step : steps) {
+        if (step.control == kStick) {
+            stick(static_cast<Sint16>(step.value));
+        } else {
+            button(static_cast<SDL_GameControllerButton>(step.control), step.value != 0);
+        }
+        EXPECT_EQ(app.state.steer, step.steer) << step.what;
+    }
+}
+
+TEST_F(Pad, HeldWithTheKeyboardLeftStaysHeldUntilBothLetGo) {
+    for (const bool padFirst : {true, false}) {
+        SCOPED_TRACE(padFirst ? "pad let go first" : "key let go first");
+        send(keyEvent(SDL_KEYDOWN, SDLK_LEFT));
+        stick(-32768);
+        if (padFirst) {
+            stick(0);
+        } else {
+            send(keyEvent(SDL_KEYUP, SDLK_LEFT));
+        }
+        EXPECT_EQ(app.state.steer, -1);
+        if (padFirst) {
+            send(keyEvent(SDL_KEYUP, SDLK_LEFT));
+        } else {
+            stick(0);
+        }
+        EXPECT_EQ(app.state.steer, 0);
+    }
+}
+
+TEST_F(Pad, AStartsOnReleaseOnlyWhileHaltedAndBackCloses) {
+    button(SDL_CONTROLLER_BUTTON_A, true);
+    EXPECT_EQ(app.state.running, 0);
+    button(SDL_CONTROLLER_BUTTON_A, false);
+    EXPECT_EQ(app.state.running, 1);
+    const int arms = shell.arms;
+    button(SDL_CONTROLLER_BUTTON_A, true);
+    button(SDL_CONTROLLER_BUTTON_A, false);
+    EXPECT_EQ(shell.arms, arms) << "no new run during play";
+
+    button(SDL_CONTROLLER_BUTTON_BACK, true);
+    EXPECT_EQ(shell.closes, 0);
+    button(SDL_CONTROLLER_BUTTON_BACK, false);
+    EXPECT_EQ(shell.closes, 1);
+}
+
+TEST_F(Pad, PulledOutItLetsGoOfItsArrowsButStartsNothing) {
+    button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    button(SDL_CONTROLLER_BUTTON_A, true);
+    ASSERT_EQ(app.state.steer, 1);
+    unplug();
+    EXPECT_EQ(app.state.steer, 0);
+    EXPECT_EQ(app.state.running, 0);
+    plugIn();
+    button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+    EXPECT_EQ(app.state.steer, -1) << "plugged in again, it plays";
 }
 
 } // namespace

@@ -1,0 +1,104 @@
+#include "app/sdl/desktop.h"
+
+#include "render/gdi.h"
+
+#include <SDL_syswm.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#if defined(NUVALO_HAVE_X11)
+#include <X11/Xlib.h>
+#endif
+
+namespace nuvalo::sdl {
+
+namespace {
+
+constexpr int kLargestScale = 16;
+
+// A positive scale written as a number, rounded down; 0 when unset or not one.
+int parsedScale(const char* text) {
+    if (text == nullptr || *text == '\0') {
+        return 0;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= 1.0)) {
+        return 0;
+    }
+    return static_cast<int>(std::min(std::floor(value), static_cast<double>(kLargestScale)));
+}
+
+} // namespace
+
+bool showsNothing(std::string_view videoDriver, const char* requestedDriver) {
+    const bool asked = requestedDriver != nullptr && *requestedDriver != '\0';
+    return !asked && (videoDriver == "offscreen" || videoDriver == "dummy");
+}
+
+int frameScale(const ScaleSources& sources) {
+    int scale = 0;
+    if (sources.systemScale >= 1.0f) {
+        scale = static_cast<int>(std::min(sources.systemScale, static_cast<float>(kLargestScale)));
+    } else {
+        scale = parsedScale(sources.gdkScale);
+        if (scale == 0) {
+            scale = parsedScale(sources.qtScaleFactor);
+        }
+        if (scale == 0) {
+            scale = std::min(sources.xftDpi / 96, kLargestScale);
+        }
+    }
+    if (sources.screenWidth > 0 && sources.screenHeight > 0) {
+        scale = std::min(
+            {scale, sources.screenWidth / kFrameWidth, sources.screenHeight / kFrameHeight});
+    }
+    return std::max(scale, 1);
+}
+
+int xftDpi(std::string_view resources) {
+    constexpr std::string_view kName = "Xft.dpi:";
+    std::size_t at = 0;
+    while (at < resources.size()) {
+        std::size_t end = resources.find('\n', at);
+        if (end == std::string_view::npos) {
+            end = resources.size();
+        }
+        std::string_view line = resources.substr(at, end - at);
+        at = end + 1;
+        if (line.substr(0, kName.size()) != kName) {
+            continue;
+        }
+        line.remove_prefix(kName.size());
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            line.remove_prefix(1);
+        }
+        int dpi = 0;
+        while (!line.empty() && line.front() >= '0' && line.front() <= '9' && dpi < 100000) {
+            dpi = dpi * 10 + (line.front() - '0');
+            line.remove_prefix(1);
+        }
+        return dpi;
+    }
+    return 0;
+}
+
+int windowXftDpi(SDL_Window* window) {
+#if defined(NUVALO_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+        info.subsystem != SDL_SYSWM_X11 || info.info.x11.display == nullptr) {
+        return 0;
+    }
+    const char* resources = XResourceManagerString(info.info.x11.display);
+    return resources != nullptr ? xftDpi(resources) : 0;
+#else
+    (void)window;
+    return 0;
+#endif
+}
+
+} // namespace nuvalo::sdl
