@@ -4,14 +4,14 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev libx11-dev"
+    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libsdl2-dev libx11-dev"
     [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick"
     [play]=""
     [fuzz]="clang-14 libclang-rt-14-dev"
-    [windows]="g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick"
+    [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick"
     # The browser build: Debian's emscripten (its own clang, binaryen and
     # node), GoogleTest's sources to build for WebAssembly.
-    [web]="cmake make emscripten libgtest-dev"
+    [web]="cmake make emscripten libgtest-dev libstb-dev"
     # Its end-to-end test: Debian's Chromium, driven by playwright-core from npm.
     [web-test]="chromium"
 )

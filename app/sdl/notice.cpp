@@ -2,10 +2,9 @@
 
 #include "app/sdl/game_window.h"
 
+#include "render/png.h"
 #include "render/surface.h"
 #include "resources/resources.h"
-
-#include <png.h>
 
 #include <algorithm>
 
@@ -83,25 +82,17 @@ bool inside(const SDL_Rect& r, int x, int y) {
 } // namespace
 
 SDL_Surface* iconSurface(std::vector<std::uint32_t>& pixels) {
-    const auto png = res::iconPng();
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (png.empty() || png_image_begin_read_from_memory(&image, png.data(), png.size()) == 0) {
-        return nullptr;
-    }
-    image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB as a little-endian word
+    const Bitmap image = decodePng(res::iconPng());
     if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
-        png_image_free(&image);
         return nullptr;
     }
-    pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
-    if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
-        return nullptr;
+    const auto count = static_cast<std::size_t>(image.width * image.height);
+    pixels.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        pixels[i] = 0xFF000000u | image.pixels[i]; // opaque 0xAARRGGBB, a little-endian word
     }
-    const int w = static_cast<int>(image.width);
-    const int h = static_cast<int>(image.height);
-    return SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
-                                              SDL_PIXELFORMAT_BGRA32);
+    return SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), image.width, image.height, 32,
+                                              image.width * 4, SDL_PIXELFORMAT_BGRA32);
 }
 
 bool showNotice(const char* caption, std::string_view text) {

@@ -8,7 +8,10 @@
 
 #include <mmsystem.h>
 
+#include <cstddef>
+#include <cstring>
 #include <ctime>
+#include <memory>
 
 namespace nuvalo::win32 {
 
@@ -45,6 +48,11 @@ struct Program {
     Win32Shell shell;
     int scale = 1;
     BITMAPINFO frameInfo{};
+    // The frame last copied to the window, made once at start-up.
+    std::unique_ptr<Pixel[]> shownFrame;
+    bool shown = false;
+    bool erased = false; // since the last paint, by the system
+
     const ProgramHooks* hooks = nullptr;
 };
 Program g;
@@ -115,7 +123,7 @@ void fitClientArea(HWND window, unsigned dpi, const RECT* suggested) {
                          outer.bottom - outer.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    InvalidateRect(window, nullptr, FALSE);
+    InvalidateRect(window, nullptr, TRUE); // shown again at the new scale
 }
 
 // One copy of the composed frame to the window, enlarged by a whole factor
@@ -133,6 +141,24 @@ void present(HDC dc) {
         StretchDIBits(dc, 0, 0, kFrameWidth * g.scale, kFrameHeight * g.scale, 0, 0, kFrameWidth,
                       kFrameHeight, pixels, &g.frameInfo, DIB_RGB_COLORS, SRCCOPY);
     }
+}
+
+// Whether the composed frame differs from the one last shown; it then
+// becomes the one shown. A halted game or a finished result composes the same
+// frame 50 times a second, and copying it to the window each time would cost
+// as much as playing.
+bool takeNewFrame() {
+    const Pixel* frame = g.app.gdi.backBufferBitmap.pixels.get();
+    if (frame == nullptr || g.shownFrame == nullptr) {
+        return true;
+    }
+    constexpr std::size_t kBytes = std::size_t{kFrameWidth} * kFrameHeight * sizeof(Pixel);
+    if (g.shown && std::memcmp(frame, g.shownFrame.get(), kBytes) == 0) {
+        return false;
+    }
+    std::memcpy(g.shownFrame.get(), frame, kBytes);
+    g.shown = true;
+    return true;
 }
 
 void runTick(HWND window) {
@@ -165,7 +191,11 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         onPaint(g.app, g.shell);
-        present(dc);
+        // An unchanged frame is shown again only where the system erased it.
+        if (takeNewFrame() || g.erased) {
+            present(dc);
+        }
+        g.erased = false;
         EndPaint(window, &ps);
         return 0;
     }
@@ -216,6 +246,15 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_EXITSIZEMOVE:
     case WM_EXITMENULOOP:
         KillTimer(window, kModalPumpTimerId);
+        break;
+    // The game's own repaints never ask for the background to be erased;
+    // the system's do (the window uncovered, shown, resized, the display
+    // changed), and only they need an unchanged frame shown again.
+    case WM_ERASEBKGND:
+        g.erased = true;
+        break;
+    case WM_DISPLAYCHANGE:
+        InvalidateRect(window, nullptr, TRUE);
         break;
     case WM_DPICHANGED:
         fitClientArea(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
@@ -281,6 +320,8 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     g.frameInfo.bmiHeader.biPlanes = 1;
     g.frameInfo.bmiHeader.biBitCount = 32;
     g.frameInfo.bmiHeader.biCompression = BI_RGB;
+    g.shownFrame = std::make_unique<Pixel[]>(std::size_t{kFrameWidth} * kFrameHeight);
+    g.shown = false;
     g.hooks = hooks;
 
     // The timer must exist before the window: creating the window starts it.
