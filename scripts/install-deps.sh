@@ -5,10 +5,11 @@ set -euo pipefail
 
 declare -A groups=(
     [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libsdl2-dev libx11-dev"
-    [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick"
+    # The package checks: Debian's own lint, menu-entry and AppStream validators.
+    [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick dpkg-dev lintian desktop-file-utils appstream"
     [play]=""
     [fuzz]="clang-14 libclang-rt-14-dev"
-    [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick"
+    [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick nsis"
     # The browser build: Debian's emscripten (its own clang, binaryen and
     # node), GoogleTest's sources to build for WebAssembly.
     [web]="cmake make emscripten libgtest-dev libstb-dev"
