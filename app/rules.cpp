@@ -81,6 +81,12 @@ void onTimer(App& app, Shell& shell) {
     shell.invalidate();
 }
 
+bool atRest(const GameState& s) {
+    // A tick does nothing while no run is going, and a paint only steps a
+    // tally that is still counting.
+    return s.running == 0 && s.resultPhase != 1;
+}
+
 void onMouseMove(App& app, std::uint32_t lParam) {
     app.state.mouseX = static_cast<std::int32_t>(lParam & 0xFFFFu);
     app.state.mouseY = static_cast<std::int32_t>((lParam >> 16) & 0xFFFFu);

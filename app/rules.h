@@ -54,6 +54,12 @@ void onKeyUp(App& app, Shell& shell, int vk);
 // player never made here must neither start a run nor quit.
 void onFocusLost(App& app);
 void onTimer(App& app, Shell& shell);
+// True while the game stands still (halted, or on a finished result): until
+// input arrives, a tick and its paint change nothing and play no sound, so a
+// shell may sleep through them once the frame of this state is on the screen.
+// Only input ends it, and every way out of it starts a run, which re-arms the
+// timer.
+bool atRest(const GameState& s);
 void onMouseMove(App& app, std::uint32_t lParam);
 void onLButtonDown(App& app, Shell& shell);
 void onLButtonUp(App& app);

@@ -45,6 +45,11 @@ class TickScheduler {
     // Takes the tick due at `now`, if any, and moves on: at most one per call.
     bool take(std::uint64_t now);
 
+    // The game was at rest and the ticks due up to `now` would have changed
+    // nothing: move on to the first deadline after `now`, on the same grid,
+    // without counting them as skipped.
+    void passOver(std::uint64_t now);
+
     // Ticks that were dropped because the loop was held up for longer than a
     // period (window dragged, machine suspended), since construction.
     std::uint64_t skipped() const { return skipped_; }
@@ -93,6 +98,15 @@ inline bool TickScheduler::take(std::uint64_t now) {
     }
     advance(now);
     return true;
+}
+
+inline void TickScheduler::passOver(std::uint64_t now) {
+    if (now < deadline()) {
+        return;
+    }
+    const std::uint64_t before = skipped_;
+    advance(now);
+    skipped_ = before;
 }
 
 inline void TickScheduler::advance(std::uint64_t now) {

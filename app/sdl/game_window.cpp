@@ -24,6 +24,13 @@ std::uint64_t now() {
 constexpr std::uint64_t kNanosPerSecond = 1'000'000'000;
 constexpr std::uint64_t kNanosPerMilli = 1'000'000;
 
+// With a joystick attached SDL has no descriptor to wait on for it and waits
+// for events by polling every millisecond, dearer than the 50 ticks a second
+// it would save; the loop then sleeps to each tick and reads the pads there.
+bool waitsPollForInput() {
+    return SDL_WasInit(SDL_INIT_JOYSTICK) != 0 && SDL_NumJoysticks() > 0;
+}
+
 } // namespace
 
 bool preferSoftwareRenderer() {
@@ -155,8 +162,13 @@ void GameWindow::quit(int exitCode) {
 
 int GameWindow::run(LoopObserver* observer) {
     while (!quitRequested_) {
+        if (resting()) {
+            rest(observer);
+            continue;
+        }
         const std::uint64_t t = now();
         if (scheduler_.due(t)) {
+            inputSinceTick_ = false;
             const std::uint64_t deadline = scheduler_.deadline();
             // Advance first: a timer armed by the tick itself starts from now.
             scheduler_.advance(t);
@@ -186,6 +198,44 @@ int GameWindow::run(LoopObserver* observer) {
     }
     releaseWindow();
     return exitCode_;
+}
+
+bool GameWindow::resting() const {
+    return atRest(app_.state) && scheduler_.armed() && !inputSinceTick_ && !invalidated_ &&
+           !closeRequested_ && !destroyed_ && drawn_ &&
+           std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0 && !waitsPollForInput();
+}
+
+void GameWindow::rest(LoopObserver* observer) {
+    int timeout = -1;
+    if (observer != nullptr) {
+        if (const std::uint64_t wake = observer->wakeAtRest(); wake != 0) {
+            const std::uint64_t t = now();
+            const std::uint64_t left = wake > t ? wake - t : 0;
+            // Rounded up: waking early would only wait again.
+            const std::uint64_t millis =
+                (left / scheduler_.frequency() * 1000) +
+                ((left % scheduler_.frequency()) * 1000 + scheduler_.frequency() - 1) /
+                    scheduler_.frequency();
+            timeout = static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
+        }
+    }
+    SDL_Event event;
+    const bool got = SDL_WaitEventTimeout(&event, timeout) != 0;
+    // The deadlines slept through held no-op ticks; the next tick stays on
+    // the grid the timer was armed on.
+    scheduler_.passOver(now());
+    if (got) {
+        inputSinceTick_ = true;
+        handle(event);
+        drainEvents();
+    } else if (timeout < 0) {
+        // The wait failed: go back to waking for ticks rather than spin.
+        inputSinceTick_ = true;
+    } else if (observer != nullptr && !observer->keepRunning(app_)) {
+        closeWindow();
+    }
+    destroyIfClosing();
 }
 
 void GameWindow::handle(const SDL_Event& event) {
@@ -219,7 +269,7 @@ void GameWindow::waitForEventOrTick() {
     const std::uint64_t left = scheduler_.remaining(t);
     const std::uint64_t leftNanos =
         left / frequency * kNanosPerSecond + left % frequency * kNanosPerSecond / frequency;
-    if (leftNanos >= 3 * kNanosPerMilli) {
+    if (leftNanos >= 3 * kNanosPerMilli && !waitsPollForInput()) {
         // Sleep in the event wait until two or three milliseconds before the
         // tick: SDL's wait counts whole milliseconds on a millisecond clock
         // and may overrun by one.

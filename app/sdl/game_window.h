@@ -21,8 +21,13 @@ class LoopObserver {
     // A tick is being taken: when it was due and when it was taken, in
     // performance-counter units.
     virtual void tickTaken(std::uint64_t deadline, std::uint64_t taken) = 0;
-    // Asked after every tick; false closes the window as the close box would.
+    // Asked after every tick, and when woken at rest; false closes the window
+    // as the close box would.
     virtual bool keepRunning(App& app) = 0;
+    // At rest the loop sleeps until input arrives. An observer that must look
+    // at the game meanwhile names the counter value at which to be woken (and
+    // asked keepRunning); 0 lets the loop sleep until input.
+    virtual std::uint64_t wakeAtRest() { return 0; }
 
   protected:
     ~LoopObserver() = default;
@@ -66,6 +71,10 @@ class GameWindow final : public Shell {
     void handle(const SDL_Event& event);
     void drainEvents();
     void waitForEventOrTick();
+    // The game stands still and its frame is on the screen: nothing but input
+    // can change what is shown, so there is nothing to tick for.
+    bool resting() const;
+    void rest(LoopObserver* observer);
     void paint();
     void present(bool newFrame);
     void chooseScale();
@@ -91,6 +100,8 @@ class GameWindow final : public Shell {
     bool keepsPicture_ = false;
     bool cleared_ = false;
     bool invalidated_ = false;
+    // An event came in since the last tick; that tick shows what it changed.
+    bool inputSinceTick_ = false;
     bool closeRequested_ = false;
     bool destroyed_ = false;
     bool quitRequested_ = false;

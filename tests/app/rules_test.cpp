@@ -83,6 +83,43 @@ TEST_F(Rules, HaltedGameIgnoresTicksButIsRepaintedEveryTime) {
     EXPECT_EQ(shell.invalidations, 5);
 }
 
+TEST_F(Rules, AtRestOnlyWhileTicksAndPaintsChangeNothing) {
+    // Through the opening halt, a whole run and its finished result: every
+    // tick and paint taken at rest leaves the state, the sounds and the timer
+    // as they were, and play, crash and tally are never at rest.
+    int restingSteps = 0, busySteps = 0;
+    const auto step = [&] {
+        const GameState before = app.state;
+        const std::size_t sounds = shell.sounds.size();
+        const int arms = shell.timerArms;
+        const bool resting = atRest(before);
+        onTimer(app, shell);
+        onPaint(app, shell);
+        if (resting) {
+            ++restingSteps;
+            ASSERT_EQ(std::memcmp(&before, &app.state, sizeof before), 0);
+            ASSERT_EQ(shell.sounds.size(), sounds);
+            ASSERT_EQ(shell.timerArms, arms);
+        } else {
+            ++busySteps;
+        }
+    };
+    for (int i = 0; i < 50; ++i) {
+        step();
+    }
+    pressAndRelease(kVkSpace);
+    for (int i = 0; i < 200000 && app.state.resultPhase != 2; ++i) {
+        ASSERT_FALSE(atRest(app.state)) << "step " << i;
+        step();
+    }
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(atRest(app.state));
+        step();
+    }
+    EXPECT_EQ(restingSteps, 100);
+    EXPECT_GT(busySteps, 181);
+}
+
 TEST_F(Rules, SpaceStartsARunOnReleaseOnlyWhileHalted) {
     onKeyDown(app, kVkSpace);
     EXPECT_EQ(app.state.running, 0);

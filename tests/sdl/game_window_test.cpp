@@ -7,24 +7,32 @@
 namespace nuvalo::sdl {
 namespace {
 
-// Lets the real loop run a number of ticks, starting a run after `startAt`.
+// Lets the real loop run for a while, starting a run after the first tick
+// when asked to, and counts the ticks it takes.
 class Ticks final : public LoopObserver {
   public:
-    Ticks(GameWindow& game, int count, int startAt)
-        : game_(game), left_(count), startAt_(startAt) {}
-    void tickTaken(std::uint64_t, std::uint64_t) override {}
+    Ticks(GameWindow& game, double seconds, bool play)
+        : game_(game), play_(play),
+          end_(SDL_GetPerformanceCounter() +
+               static_cast<std::uint64_t>(seconds *
+                                          static_cast<double>(SDL_GetPerformanceFrequency()))) {}
+    void tickTaken(std::uint64_t, std::uint64_t) override { ++taken; }
     bool keepRunning(App& app) override {
-        if (--startAt_ == 0) {
+        if (play_) {
+            play_ = false;
             onKeyDown(app, kVkSpace);
             onKeyUp(app, game_, kVkSpace);
         }
-        return --left_ > 0;
+        return SDL_GetPerformanceCounter() < end_;
     }
+    std::uint64_t wakeAtRest() override { return end_; }
+
+    int taken = 0;
 
   private:
     GameWindow& game_;
-    int left_;
-    int startAt_;
+    bool play_;
+    std::uint64_t end_;
 };
 
 class Window : public test::InTempDir {
@@ -41,24 +49,29 @@ class Window : public test::InTempDir {
     }
 };
 
-TEST_F(Window, AtRestTheFrameIsShownOnceAndPlayShowsEveryTick) {
+TEST_F(Window, AtRestTheLoopSleepsOnTheShownFrameAndPlayShowsEveryTick) {
     struct Case {
         const char* what;
-        int startAt; // tick after which a run starts; 0 for never
-        std::uint64_t fewest, most;
+        bool play;
+        int fewestTicks, mostTicks;
+        std::uint64_t fewestFrames, mostFrames;
     };
+    // Half a second: 25 ticks of play, a crash being far off.
     const Case cases[] = {
-        {"halted", 0, 1, 2},
-        {"playing", 1, 20, 26},
+        {"halted", false, 1, 2, 1, 2},
+        {"playing", true, 22, 26, 21, 26},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         GameWindow game;
         ASSERT_TRUE(game.create(1));
-        Ticks ticks(game, 25, c.startAt);
+        Ticks ticks(game, 0.5, c.play);
         game.run(&ticks);
-        EXPECT_GE(game.presentedFrames(), c.fewest);
-        EXPECT_LE(game.presentedFrames(), c.most);
+        EXPECT_GE(ticks.taken, c.fewestTicks);
+        EXPECT_LE(ticks.taken, c.mostTicks);
+        EXPECT_GE(game.presentedFrames(), c.fewestFrames);
+        EXPECT_LE(game.presentedFrames(), c.mostFrames);
+        EXPECT_EQ(game.skippedTicks(), 0u);
     }
 }
 

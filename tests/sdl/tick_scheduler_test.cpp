@@ -108,6 +108,18 @@ TEST(TickScheduler, ResumesWithoutBurstAfterTwoSecondStall) {
     EXPECT_EQ(loop.runFor(5 * kPeriod, 100'000), 5);
 }
 
+TEST(TickScheduler, PassingOverARestKeepsTheGridAndCountsNothingSkipped) {
+    TickScheduler scheduler(kNanos);
+    scheduler.arm(0);
+    scheduler.passOver(kPeriod - 1); // nothing due yet: nothing moves
+    EXPECT_EQ(scheduler.deadline(), kPeriod);
+    scheduler.passOver(3 * kNanos + 5); // slept through 150 no-op ticks
+    EXPECT_EQ(scheduler.deadline(), 151 * kPeriod);
+    scheduler.passOver(151 * kPeriod); // a deadline reached exactly is passed too
+    EXPECT_EQ(scheduler.deadline(), 152 * kPeriod);
+    EXPECT_EQ(scheduler.skipped(), 0u);
+}
+
 TEST(TickScheduler, ATickLateByLessThanAPeriodKeepsTheNextDeadline) {
     TickScheduler scheduler(kNanos);
     scheduler.arm(0);
