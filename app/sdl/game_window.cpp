@@ -24,12 +24,15 @@ std::uint64_t now() {
 constexpr std::uint64_t kNanosPerSecond = 1'000'000'000;
 constexpr std::uint64_t kNanosPerMilli = 1'000'000;
 
-// With a joystick attached SDL has no descriptor to wait on for it and waits
-// for events by polling every millisecond, dearer than the 50 ticks a second
-// it would save; the loop then sleeps to each tick and reads the pads there.
-bool waitsPollForInput() {
+// Pads are read by the loop at each tick, not by SDL's event wait (which
+// would otherwise poll them every millisecond): with one attached, the game
+// keeps ticking at rest to see its buttons.
+bool padsAttached() {
     return SDL_WasInit(SDL_INIT_JOYSTICK) != 0 && SDL_NumJoysticks() > 0;
 }
+
+// How often a resting game looks for a pad plugged in meanwhile.
+constexpr int kPadSearchMillis = 250;
 
 } // namespace
 
@@ -203,22 +206,24 @@ int GameWindow::run(LoopObserver* observer) {
 bool GameWindow::resting() const {
     return atRest(app_.state) && scheduler_.armed() && !inputSinceTick_ && !invalidated_ &&
            !closeRequested_ && !destroyed_ && drawn_ &&
-           std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0 && !waitsPollForInput();
+           std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0 && !padsAttached();
 }
 
 void GameWindow::rest(LoopObserver* observer) {
+    const std::uint64_t wake = observer != nullptr ? observer->wakeAtRest() : 0;
     int timeout = -1;
-    if (observer != nullptr) {
-        if (const std::uint64_t wake = observer->wakeAtRest(); wake != 0) {
-            const std::uint64_t t = now();
-            const std::uint64_t left = wake > t ? wake - t : 0;
-            // Rounded up: waking early would only wait again.
-            const std::uint64_t millis =
-                (left / scheduler_.frequency() * 1000) +
-                ((left % scheduler_.frequency()) * 1000 + scheduler_.frequency() - 1) /
-                    scheduler_.frequency();
-            timeout = static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
-        }
+    if (wake != 0) {
+        const std::uint64_t t = now();
+        const std::uint64_t left = wake > t ? wake - t : 0;
+        const std::uint64_t frequency = scheduler_.frequency();
+        // Rounded up: waking early would only wait again.
+        const std::uint64_t millis =
+            left / frequency * 1000 + (left % frequency * 1000 + frequency - 1) / frequency;
+        timeout = static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
+    }
+    const bool watchPads = SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0;
+    if (watchPads) {
+        timeout = timeout < 0 ? kPadSearchMillis : std::min(timeout, kPadSearchMillis);
     }
     SDL_Event event;
     const bool got = SDL_WaitEventTimeout(&event, timeout) != 0;
@@ -232,8 +237,15 @@ void GameWindow::rest(LoopObserver* observer) {
     } else if (timeout < 0) {
         // The wait failed: go back to waking for ticks rather than spin.
         inputSinceTick_ = true;
-    } else if (observer != nullptr && !observer->keepRunning(app_)) {
-        closeWindow();
+    } else {
+        if (watchPads) {
+            // A pad plugged in meanwhile is found only when the pads are read.
+            SDL_GameControllerUpdate();
+            inputSinceTick_ = drainEvents() > 0;
+        }
+        if (wake != 0 && now() >= wake && !observer->keepRunning(app_)) {
+            closeWindow();
+        }
     }
     destroyIfClosing();
 }
@@ -256,11 +268,14 @@ void GameWindow::handle(const SDL_Event& event) {
     }
 }
 
-void GameWindow::drainEvents() {
+int GameWindow::drainEvents() {
     SDL_Event event;
+    int handled = 0;
     while (!quitRequested_ && SDL_PollEvent(&event) != 0) {
         handle(event);
+        ++handled;
     }
+    return handled;
 }
 
 void GameWindow::waitForEventOrTick() {
@@ -269,7 +284,7 @@ void GameWindow::waitForEventOrTick() {
     const std::uint64_t left = scheduler_.remaining(t);
     const std::uint64_t leftNanos =
         left / frequency * kNanosPerSecond + left % frequency * kNanosPerSecond / frequency;
-    if (leftNanos >= 3 * kNanosPerMilli && !waitsPollForInput()) {
+    if (leftNanos >= 3 * kNanosPerMilli) {
         // Sleep in the event wait until two or three milliseconds before the
         // tick: SDL's wait counts whole milliseconds on a millisecond clock
         // and may overrun by one.

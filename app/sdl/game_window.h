@@ -69,7 +69,8 @@ class GameWindow final : public Shell {
 
   private:
     void handle(const SDL_Event& event);
-    void drainEvents();
+    // Handles every event waiting; returns how many there were.
+    int drainEvents();
     void waitForEventOrTick();
     // The game stands still and its frame is on the screen: nothing but input
     // can change what is shown, so there is nothing to tick for.

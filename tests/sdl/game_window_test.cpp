@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace nuvalo::sdl {
 namespace {
 
@@ -73,6 +75,54 @@ TEST_F(Window, AtRestTheLoopSleepsOnTheShownFrameAndPlayShowsEveryTick) {
         EXPECT_LE(game.presentedFrames(), c.mostFrames);
         EXPECT_EQ(game.skippedTicks(), 0u);
     }
+}
+
+// Plugs a pad in once the game has come to rest and, ten ticks later, holds
+// its d-pad left. (Off screen no window has the focus, so only the arrows get
+// through.) Gives up after two seconds.
+class PadAtRest final : public LoopObserver {
+  public:
+    void tickTaken(std::uint64_t, std::uint64_t) override { ++ticks; }
+    bool keepRunning(App& app) override {
+        if (joystick == nullptr && rested) {
+            SDL_VirtualJoystickDesc desc{};
+            desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+            desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+            desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+            desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+            joystick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+            pluggedAt = ticks;
+        } else if (joystick != nullptr && ticks - pluggedAt == 10) {
+            SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 1);
+        }
+        return app.state.leftHeld == 0 && SDL_GetPerformanceCounter() < end_;
+    }
+    std::uint64_t wakeAtRest() override {
+        rested = true;
+        return std::min(end_, SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / 10);
+    }
+
+    SDL_Joystick* joystick = nullptr;
+    bool rested = false;
+    int ticks = 0;
+    int pluggedAt = 0;
+
+  private:
+    std::uint64_t end_ = SDL_GetPerformanceCounter() + 2 * SDL_GetPerformanceFrequency();
+};
+
+TEST_F(Window, APadPluggedInAtRestIsFoundAndReadAtTheNextTicks) {
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    GameWindow game;
+    ASSERT_TRUE(game.create(1));
+    PadAtRest pad;
+    game.run(&pad);
+    ASSERT_NE(pad.joystick, nullptr) << SDL_GetError();
+    EXPECT_EQ(game.app().state.leftHeld, 1) << "the pad is read at each tick, at rest too";
+    EXPECT_LE(pad.ticks - pad.pluggedAt, 12);
+    SDL_JoystickClose(pad.joystick);
 }
 
 } // namespace
