@@ -52,6 +52,10 @@ struct Program {
     std::unique_ptr<Pixel[]> shownFrame;
     bool shown = false;
     bool erased = false; // since the last paint, by the system
+    // The state the last paint showed: at rest, with that frame on the screen,
+    // the loop sleeps until a message comes.
+    GameState paintedState{};
+    bool painted = false;
 
     const ProgramHooks* hooks = nullptr;
 };
@@ -191,6 +195,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         onPaint(g.app, g.shell);
+        g.paintedState = g.app.state;
+        g.painted = true;
         // An unchanged frame is shown again only where the system erased it.
         if (takeNewFrame() || g.erased) {
             present(dc);
@@ -265,6 +271,17 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// True while the game stands still with its frame painted and nothing has
+// come in since the last tick: until a message comes, ticks would change
+// nothing and paint the same frame. A measuring program watches every tick,
+// so it gets them all.
+bool resting(HWND window, const TickTimer& timer, bool messageSinceTick) {
+    return !messageSinceTick && timer.armed() && atRest(g.app.state) && g.painted &&
+           std::memcmp(&g.paintedState, &g.app.state, sizeof(GameState)) == 0 &&
+           GetUpdateRect(window, nullptr, FALSE) == 0 &&
+           (g.hooks == nullptr || g.hooks->afterTick == nullptr);
+}
+
 // The message loop: every message is dispatched as it comes (untranslated:
 // the game reads key-down and key-up only), and the 20 ms tick is delivered
 // as a timer message through the window procedure between messages, so ticks,
@@ -272,14 +289,26 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 // happen before the next tick.
 int messageLoop(HWND window, TickTimer& timer) {
     MSG msg{};
+    bool messageSinceTick = false;
     for (;;) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 return static_cast<int>(msg.wParam);
             }
+            // A tick's own repaint is no news; anything else may be.
+            messageSinceTick = messageSinceTick || msg.message != WM_PAINT;
             DispatchMessageA(&msg);
         }
+        if (resting(window, timer, messageSinceTick)) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            timer.passOver();
+            // Whatever woke the loop is handled before the next tick, which
+            // shows what it changed.
+            messageSinceTick = true;
+            continue;
+        }
         if (timer.takeDue()) {
+            messageSinceTick = false;
             SendMessageA(window, WM_TIMER, kGameTimerId, 0);
             continue;
         }

@@ -27,6 +27,10 @@ class TickTimer {
     // True, once, when a tick has fallen due. However late it is taken, the
     // next one falls due on the grid, never at once.
     bool takeDue();
+    // The game was at rest through the deadlines up to now: the next tick
+    // falls on the same grid, and the ticks slept through count as dropped
+    // no more than they count as taken.
+    void passOver() { schedule_.passOver(counter()); }
 
     // Readies the wait for the next deadline: returns the handle that becomes
     // signalled by then (null when the timer is not armed) and sets `timeoutMs`
