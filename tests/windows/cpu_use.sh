@@ -23,6 +23,8 @@ game=$!
 started_pids+=("$game")
 window=$(wait_for_windows 1 60) || fail "no window named Nuvalo appeared"
 sleep 2 # past the start-up work
+# The runner waits on wine, which becomes the game's own process: measure that.
+process=$(pgrep -P "$game" | head -n 1) || fail "cannot find the game's process"
 
 cpu_ticks() { # pid -> user + system time in clock ticks
     awk '{ print $14 + $15 }' "/proc/$1/stat"
@@ -30,9 +32,9 @@ cpu_ticks() { # pid -> user + system time in clock ticks
 measure() { # label, while a command runs for $seconds
     local label=$1 g0 x0 t0 g1 x1 t1
     shift
-    g0=$(cpu_ticks "$game") x0=$(cpu_ticks "$xvfb_pid") t0=$(date +%s.%N)
+    g0=$(cpu_ticks "$process") x0=$(cpu_ticks "$xvfb_pid") t0=$(date +%s.%N)
     "$@"
-    g1=$(cpu_ticks "$game") x1=$(cpu_ticks "$xvfb_pid") t1=$(date +%s.%N)
+    g1=$(cpu_ticks "$process") x1=$(cpu_ticks "$xvfb_pid") t1=$(date +%s.%N)
     awk -v l="$label" -v g="$((g1 - g0))" -v x="$((x1 - x0))" -v t0="$t0" -v t1="$t1" \
         -v hz="$(getconf CLK_TCK)" 'BEGIN {
             s = t1 - t0
