@@ -1,5 +1,6 @@
 #pragma once
-// One game per desktop: an advisory lock on a file named after the display.
+// One game per user and display: an advisory lock on a file named after the
+// display, in the user's own runtime directory (or with the user id in its name).
 // The kernel drops the lock when its holder exits or crashes, so a dead game
 // never blocks the next start.
 
