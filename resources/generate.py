@@ -291,25 +291,28 @@ def deflate_runs(data):
 
 
 def png_bytes(img):
+    """RGB, or RGBA when the pixels carry an alpha value."""
+    channels = len(img.px[0][0])
     raw = bytearray()
     prev = None
     for row in img.px:
         line = bytearray()
-        for r, g, b in row:
-            line += bytes((r, g, b))
+        for px in row:
+            line += bytes(px)
         if prev is not None and line == prev:
             raw += b"\x02" + bytes(len(line))  # Up filter: all zero
         else:
             raw.append(1)  # Sub filter
             for i, v in enumerate(line):
-                raw.append((v - (line[i - 3] if i >= 3 else 0)) & 0xFF)
+                raw.append((v - (line[i - channels] if i >= channels else 0)) & 0xFF)
         prev = line
 
     def chunk(tag, body):
         return (struct.pack(">I", len(body)) + tag + body
                 + struct.pack(">I", zlib.crc32(tag + body) & 0xFFFFFFFF))
 
-    ihdr = struct.pack(">IIBBBBB", img.w, img.h, 8, 2, 0, 0, 0)
+    colour_type = {3: 2, 4: 6}[channels]
+    ihdr = struct.pack(">IIBBBBB", img.w, img.h, 8, colour_type, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", deflate_runs(bytes(raw)))
             + chunk(b"IEND", b""))
 
@@ -894,6 +897,86 @@ def draw_icon():
     return img
 
 
+# The desktop's icon theme wants the same saucer at these sizes, on a
+# transparent ground so it sits on any panel or menu.
+DESKTOP_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+CLEAR = (0, 0, 0, 0)
+
+
+def desktop_icon_art():
+    """The window icon's 32 x 32 saucer, RGBA, with the white ground cleared.
+    The saucer itself has no white pixel, so nothing of it is lost."""
+    icon = draw_icon()
+    art = Image(32, 32, CLEAR)
+    for y in range(32):
+        for x in range(32):
+            c = icon.get(x, y)
+            if c != WHITE:
+                art.set(x, y, c + (255,))
+    return art
+
+
+def resample(art, size):
+    """The art scaled to size x size. Whole factors repeat pixels, so the
+    pixel art stays crisp; other sizes average each target pixel's exact share
+    of the source (alpha-weighted, in integers, so the bytes never vary), which
+    keeps the single-pixel outline and lights that dropping rows would lose."""
+    n = art.w
+    out = Image(size, size, CLEAR)
+    if size % n == 0:
+        k = size // n
+        for y in range(size):
+            out.px[y] = [art.px[y // k][x // k] for x in range(size)]
+        return out
+
+    def shares(j):
+        # source pixel i covers [i * size, (i + 1) * size), target pixel j
+        # covers [j * n, (j + 1) * n) in a common unit
+        lo, hi = j * n, (j + 1) * n
+        return [(i, min(hi, (i + 1) * size) - max(lo, i * size))
+                for i in range(lo // size, (hi - 1) // size + 1)]
+
+    whole = n * n
+    for ty in range(size):
+        for tx in range(size):
+            alpha = 0
+            rgb = [0, 0, 0]
+            for sy, wy in shares(ty):
+                for sx, wx in shares(tx):
+                    r, g, b, a = art.px[sy][sx]
+                    w = wx * wy * a
+                    alpha += w
+                    rgb[0] += w * r
+                    rgb[1] += w * g
+                    rgb[2] += w * b
+            if alpha:
+                c = tuple((v + alpha // 2) // alpha for v in rgb)
+                out.px[ty][tx] = c + ((alpha + whole // 2) // whole,)
+    return out
+
+
+def icon_svg(art):
+    """The same pixels as squares on a 32-unit grid, runs of one colour merged
+    into one rectangle per row; crisp edges keep it looking like pixel art at
+    any size."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d"'
+             ' shape-rendering="crispEdges">' % (art.w, art.h, art.w, art.h)]
+    for y in range(art.h):
+        x = 0
+        while x < art.w:
+            c = art.px[y][x]
+            run = 1
+            while x + run < art.w and art.px[y][x + run] == c:
+                run += 1
+            if c[3]:
+                lines.append('<rect x="%d" y="%d" width="%d" height="1" fill="#%02x%02x%02x"/>'
+                             % ((x, y, run) + c[:3]))
+            x += run
+    lines.append("</svg>")
+    return ("\n".join(lines) + "\n").encode("ascii")
+
+
 # ---------------------------------------------------------------------------
 # Preview for people: the sheets at 4x and 1:1, and masked drawing at work
 # ---------------------------------------------------------------------------
@@ -1152,6 +1235,10 @@ def main(argv):
     icon = draw_icon()
     write(args.out, "icon/Aicon.ico", ico_bytes(icon))
     write(args.out, "icon/Aicon.png", png_bytes(icon))
+    art = desktop_icon_art()
+    for size in DESKTOP_ICON_SIZES:
+        write(args.out, f"icon/hicolor/nuvalo-{size}.png", png_bytes(resample(art, size)))
+    write(args.out, "icon/hicolor/nuvalo.svg", icon_svg(art))
     write(args.out, "font/shinonome16.nvf", font.compiled())
     for name, samples in sounds().items():
         write(args.out, name, wav_bytes(samples))

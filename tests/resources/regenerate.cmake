@@ -18,7 +18,7 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "generate.py failed (${status})")
 endif()
 
-set(kinds *.dib *.bmp *.ico *.png *.nvf *.wav)
+set(kinds *.dib *.bmp *.ico *.png *.svg *.nvf *.wav)
 file(GLOB_RECURSE written RELATIVE ${SCRATCH} ${SCRATCH}/*)
 list(TRANSFORM kinds PREPEND ${SOURCE}/ OUTPUT_VARIABLE patterns)
 file(GLOB_RECURSE committed RELATIVE ${SOURCE} ${patterns})

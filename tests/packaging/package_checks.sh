@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Makes the .deb from the build with CPack and has Debian's tools judge it:
+# lintian at every level with nothing to say, the menu entry and the AppStream
+# entry valid, the files players and the desktop look for where they look, the
+# changelog and the release list at the package's version, and the launcher
+# starting the game from the unpacked tree.
+#   package_checks.sh CPACK CPACK_CONFIG WORK_DIR CHANGELOG
+set -uo pipefail
+cpack=$1 config=$2 work=$3 changelog=$4
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in lintian desktop-file-validate appstreamcli dpkg-deb dpkg-parsechangelog; do
+    command -v "$tool" >/dev/null ||
+        fail "$tool is missing (scripts/install-deps.sh test installs the package checks)"
+done
+
+rm -rf "$work"
+mkdir -p "$work"
+"$cpack" -G DEB --config "$config" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack"; }
+debs=("$work"/out/*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "expected one .deb, got: ${debs[*]}"
+deb=${debs[0]}
+echo "== $deb"
+
+# Lintian says "running with root privileges" on stderr under root; only its
+# findings, on stdout, count.
+lintian --pedantic --display-info --display-experimental --fail-on error,warning,info,pedantic \
+    "$deb" >"$work/lintian.log"
+rc=$?
+cat "$work/lintian.log"
+[[ $rc -eq 0 && ! -s $work/lintian.log ]] || fail "lintian (status $rc)"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
+desktop-file-validate "$root"/usr/share/applications/org.example.nuvalo.desktop ||
+    fail "desktop-file-validate"
+# The tree as a whole: the entry's menu file and icon are found beside it.
+appstreamcli validate-tree --no-net --pedantic "$root" >"$work/appstream.log" 2>&1
+rc=$?
+cat "$work/appstream.log"
+[[ $rc -eq 0 ]] && ! grep -qE '^ +[EWIP]: ' "$work/appstream.log" || fail "appstreamcli validate-tree"
+
+dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents"
+wanted=(./usr/games/nuvalo ./usr/share/man/man6/nuvalo.6.gz
+        ./usr/share/metainfo/org.example.nuvalo.metainfo.xml
+        ./usr/share/icons/hicolor/scalable/apps/nuvalo.svg)
+for size in 16 24 32 48 64 128 256; do
+    wanted+=("./usr/share/icons/hicolor/${size}x${size}/apps/nuvalo.png")
+done
+for path in "${wanted[@]}"; do
+    grep -qxF "$path" "$work/contents" || fail "$path is not in the package"
+done
+
+version=$(dpkg-deb -f "$deb" Version)
+logged=$(dpkg-parsechangelog -l "$changelog" -S Version)
+[[ $logged == "$version" ]] || fail "packaging/changelog's newest entry is $logged, the package $version"
+released=$(grep -o -m1 '<release version="[^"]*"' \
+    "$root"/usr/share/metainfo/org.example.nuvalo.metainfo.xml | cut -d'"' -f2)
+[[ $released == "$version" ]] || fail "the metainfo's newest release is $released, the package $version"
+
+# The launcher finds the game and its sounds relative to itself wherever the
+# tree is unpacked; with no display the game then says so and ends with 1.
+home=$work/home
+mkdir -p "$home/runtime"
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
+    XDG_DATA_HOME="$home" XDG_RUNTIME_DIR="$home/runtime" \
+    timeout 20 "$root"/usr/games/nuvalo >/dev/null 2>"$work/launch.log"
+rc=$?
+cat "$work/launch.log"
+[[ $rc -eq 1 ]] && grep -q "cannot open a display" "$work/launch.log" ||
+    fail "the unpacked launcher ended with $rc"
+[[ $(readlink -f "$home/nuvalo/Ton") == "$(readlink -f "$root/usr/share/nuvalo/Ton")" ]] ||
+    fail "the player's Ton does not lead to the unpacked sounds"
+echo "PASS"
