@@ -1,11 +1,29 @@
-# The Windows download: a zip holding a folder with nuvalo.exe and the sound
-# folder "Ton" beside it. The game reads "Ton" and writes "save.dat" in its
-# working directory, which is this folder when it is started from Explorer.
+# The Windows download: a zip holding a folder with nuvalo.exe, the sound
+# folder "Ton", README.txt and LICENSE.txt. The game reads "Ton" and writes
+# "save.dat" in its working directory, which is this folder when it is started
+# from Explorer.
 #   cmake --build --preset windows --target package
 if(NOT DEFINED NUVALO_TON_DIR)
     set(NUVALO_TON_DIR ${PROJECT_SOURCE_DIR}/resources/Ton)
 endif()
 install(DIRECTORY ${NUVALO_TON_DIR} DESTINATION . FILES_MATCHING PATTERN "*.wav")
+
+# README.txt and LICENSE.txt beside the program, made from the sources here
+# (app/win32/README.txt.in; LICENSE and the font's notice) in Notepad's form.
+function(nuvalo_windows_text name)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    set(script ${CMAKE_CURRENT_SOURCE_DIR}/windows_text.cmake)
+    add_custom_command(OUTPUT ${out}
+        COMMAND ${CMAKE_COMMAND} -DOUTPUT=${out} "-DINPUTS=${ARGN}"
+                -DVERSION=${PROJECT_VERSION} -P ${script}
+        DEPENDS ${ARGN} ${script} VERBATIM)
+    install(FILES ${out} DESTINATION .)
+endfunction()
+nuvalo_windows_text(README.txt ${CMAKE_CURRENT_SOURCE_DIR}/README.txt.in)
+nuvalo_windows_text(LICENSE.txt ${PROJECT_SOURCE_DIR}/LICENSE
+                    ${PROJECT_SOURCE_DIR}/resources/font/LICENSE-shinonome.txt)
+add_custom_target(nuvalo_windows_texts ALL
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Nuvalo)
