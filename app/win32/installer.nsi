@@ -10,8 +10,8 @@
 ; shortcut starts it in the install folder, which must stay writable; and the
 ; uninstaller leaves save.dat, the player's best score, where it is.
 !pragma warning error all
-; A 64-bit setup program for a 64-bit game: it says at once on a 32-bit
-; Windows that the game cannot run there (and the tests' wine runs it).
+; A 64-bit setup program for a 64-bit game: a 32-bit Windows refuses it at
+; once, as it would refuse the game (and the tests' wine64 runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
 
