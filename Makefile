@@ -35,13 +35,14 @@ format:
 clean:
 	rm -rf build
 
-# The Windows game, cross-built with mingw-w64: build/windows/app/win32/nuvalo.exe
-# and the zip in build/windows/package/.
+# The Windows game, cross-built with mingw-w64: build/windows/app/win32/nuvalo.exe,
+# and the zip and the installer in build/windows/package/.
 windows:
 	@scripts/install-deps.sh build windows
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 	cmake --build --preset windows --target package
+	cmake --build --preset windows --target installer
 
 # The Windows build's tests under wine, the end-to-end ones in a private Xvfb
 # display (the first run also makes the wine prefix in ~/.cache/nuvalo).
