@@ -33,6 +33,8 @@ bool padsAttached() {
 
 // How often a resting game looks for a pad plugged in meanwhile.
 constexpr int kPadSearchMillis = 250;
+// How often it looks whether the last cue has ended, to let go of the sound.
+constexpr int kCueCheckMillis = 100;
 
 } // namespace
 
@@ -151,6 +153,11 @@ void GameWindow::chooseScale() {
 }
 
 void GameWindow::armTimer() {
+    // A run starts: the sound device let go of at rest is taken again first,
+    // so that the time it takes delays the run's first tick instead of
+    // dropping one.
+    restingSince_ = 0;
+    sound_.resume();
     scheduler_.arm(now());
 }
 
@@ -209,21 +216,41 @@ bool GameWindow::resting() const {
            std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0 && !padsAttached();
 }
 
+int GameWindow::millisFor(std::uint64_t counts) const {
+    const std::uint64_t frequency = scheduler_.frequency();
+    // Rounded up: waking early would only wait again.
+    const std::uint64_t millis =
+        counts / frequency * 1000 + (counts % frequency * 1000 + frequency - 1) / frequency;
+    return static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
+}
+
 void GameWindow::rest(LoopObserver* observer) {
-    const std::uint64_t wake = observer != nullptr ? observer->wakeAtRest() : 0;
+    const std::uint64_t t = now();
+    if (restingSince_ == 0) {
+        restingSince_ = t;
+    }
     int timeout = -1;
+    const auto wakeWithin = [&timeout](int millis) {
+        timeout = timeout < 0 ? millis : std::min(timeout, millis);
+    };
+    const std::uint64_t wake = observer != nullptr ? observer->wakeAtRest() : 0;
     if (wake != 0) {
-        const std::uint64_t t = now();
-        const std::uint64_t left = wake > t ? wake - t : 0;
-        const std::uint64_t frequency = scheduler_.frequency();
-        // Rounded up: waking early would only wait again.
-        const std::uint64_t millis =
-            left / frequency * 1000 + (left % frequency * 1000 + frequency - 1) / frequency;
-        timeout = static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
+        wakeWithin(millisFor(wake > t ? wake - t : 0));
     }
     const bool watchPads = SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0;
     if (watchPads) {
-        timeout = timeout < 0 ? kPadSearchMillis : std::min(timeout, kPadSearchMillis);
+        wakeWithin(kPadSearchMillis);
+    }
+    if (sound_.isOpen()) {
+        // A second at rest: the last cue (the save's, at most) has ended by
+        // then, or is waited out.
+        const std::uint64_t rested = t - restingSince_;
+        const std::uint64_t linger = scheduler_.frequency();
+        if (rested < linger) {
+            wakeWithin(millisFor(linger - rested));
+        } else if (!sound_.suspend()) {
+            wakeWithin(kCueCheckMillis);
+        }
     }
     SDL_Event event;
     const bool got = SDL_WaitEventTimeout(&event, timeout) != 0;

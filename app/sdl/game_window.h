@@ -59,6 +59,7 @@ class GameWindow final : public Shell {
     std::uint64_t presentedFrames() const { return presented_; }
     // Screen pixels per frame pixel, each way.
     int frameScale() const { return scale_; }
+    bool soundOpen() const { return sound_.isOpen(); }
 
     // Shell
     void armTimer() override;
@@ -76,6 +77,8 @@ class GameWindow final : public Shell {
     // can change what is shown, so there is nothing to tick for.
     bool resting() const;
     void rest(LoopObserver* observer);
+    // Milliseconds of counter units, rounded up.
+    int millisFor(std::uint64_t counts) const;
     void paint();
     void present(bool newFrame);
     void chooseScale();
@@ -103,6 +106,8 @@ class GameWindow final : public Shell {
     bool invalidated_ = false;
     // An event came in since the last tick; that tick shows what it changed.
     bool inputSinceTick_ = false;
+    // When the game came to rest; 0 while it is not.
+    std::uint64_t restingSince_ = 0;
     bool closeRequested_ = false;
     bool destroyed_ = false;
     bool quitRequested_ = false;

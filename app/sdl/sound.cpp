@@ -160,6 +160,15 @@ bool SoundOutput::open() {
         std::fprintf(stderr, "nuvalo: no sound (%s); playing silently\n", SDL_GetError());
         return false;
     }
+    subsystem_ = true;
+    if (!openDevice()) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool SoundOutput::openDevice() {
     SDL_AudioSpec want{};
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
@@ -174,22 +183,55 @@ bool SoundOutput::open() {
                             SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
     if (device_ == 0) {
         std::fprintf(stderr, "nuvalo: no sound (%s); playing silently\n", SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     silence_ = have.silence;
-    library_ = std::make_unique<CueLibrary>(DeviceFormat{have.format, have.channels, have.freq},
-                                            res::defaultSound());
+    const DeviceFormat format{have.format, have.channels, have.freq};
+    if (library_ == nullptr || !(library_->device() == format)) {
+        library_ = std::make_unique<CueLibrary>(format, res::defaultSound());
+    }
     SDL_PauseAudioDevice(device_, 0);
     return true;
+}
+
+bool SoundOutput::suspend() {
+    if (device_ == 0) {
+        return true;
+    }
+    SDL_LockAudioDevice(device_);
+    const bool playing = player_.playing();
+    SDL_UnlockAudioDevice(device_);
+    if (playing) {
+        return false;
+    }
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    suspended_ = true;
+    player_.start(nullptr);
+    return true;
+}
+
+void SoundOutput::resume() {
+    if (!suspended_) {
+        return;
+    }
+    suspended_ = false;
+    if (!openDevice()) {
+        // The device went away meanwhile: the game goes on silently.
+        close();
+    }
 }
 
 void SoundOutput::close() {
     if (device_ != 0) {
         SDL_CloseAudioDevice(device_);
         device_ = 0;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
+    if (subsystem_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystem_ = false;
+    }
+    suspended_ = false;
     player_.start(nullptr);
     library_.reset();
 }

@@ -21,6 +21,7 @@ struct DeviceFormat {
     int rate = 44100;
 
     int frameBytes() const { return SDL_AUDIO_BITSIZE(format) / 8 * channels; }
+    bool operator==(const DeviceFormat&) const = default;
 };
 
 // Samples ready for the device, whole frames only.
@@ -98,10 +99,21 @@ class SoundOutput {
     void play(const char* path);
     bool isOpen() const { return device_ != 0; }
 
+    // A device's thread wakes some ninety times a second even to play
+    // silence. A game at rest lets go of the device once no cue is playing
+    // (false while one still is) and takes it again before its next run; the
+    // decoded cues are kept when the device comes back in the same format.
+    bool suspend();
+    void resume();
+    bool suspended() const { return suspended_; }
+
   private:
     static void SDLCALL callback(void* self, Uint8* stream, int length);
+    bool openDevice();
 
     SDL_AudioDeviceID device_ = 0;
+    bool subsystem_ = false; // SDL's audio is initialised on our behalf
+    bool suspended_ = false;
     std::uint8_t silence_ = 0;
     CuePlayer player_;
     std::unique_ptr<CueLibrary> library_;

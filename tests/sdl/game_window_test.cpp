@@ -77,6 +77,44 @@ TEST_F(Window, AtRestTheLoopSleepsOnTheShownFrameAndPlayShowsEveryTick) {
     }
 }
 
+// Rests for a second and a half, then starts a run; notes whether the sound
+// device was held at rest and once the run had started.
+class SoundAtRest final : public LoopObserver {
+  public:
+    explicit SoundAtRest(GameWindow& game) : game_(game) {}
+    void tickTaken(std::uint64_t, std::uint64_t) override {}
+    bool keepRunning(App& app) override {
+        if (app.state.running == 1) {
+            heldInPlay = game_.soundOpen();
+            return false;
+        }
+        if (SDL_GetPerformanceCounter() >= wake_) {
+            heldAtRest = game_.soundOpen();
+            onKeyDown(app, kVkSpace);
+            onKeyUp(app, game_, kVkSpace);
+        }
+        return true;
+    }
+    std::uint64_t wakeAtRest() override { return wake_; }
+
+    bool heldAtRest = true;
+    bool heldInPlay = false;
+
+  private:
+    GameWindow& game_;
+    std::uint64_t wake_ = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() * 3 / 2;
+};
+
+TEST_F(Window, AtRestTheSoundDeviceIsLetGoAndTakenAgainForTheNextRun) {
+    GameWindow game;
+    ASSERT_TRUE(game.create(1));
+    ASSERT_TRUE(game.soundOpen()) << SDL_GetError();
+    SoundAtRest observer(game);
+    game.run(&observer);
+    EXPECT_FALSE(observer.heldAtRest);
+    EXPECT_TRUE(observer.heldInPlay);
+}
+
 // Plugs a pad in once the game has come to rest and, ten ticks later, holds
 // its d-pad left. (Off screen no window has the focus, so only the arrows get
 // through.) Gives up after two seconds.
