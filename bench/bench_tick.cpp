@@ -9,9 +9,10 @@
 //   time $B/app/sim/nuvalo-sim --seed 1 --quiet runs.txt
 // Each 1000-tick slice holds one whole game: about 27 % play, 8 % crash,
 // 17 % tally and 48 % halted. On the 2-core development machine (RelWithDebInfo)
-// this takes 0.31-0.36 s, with or without the saves: about 60 M ticks/s.
-// Restarting on every tick ("keyup 32" and "timer" 5 M times: 53 % play)
-// manages 6.6 M ticks/s, most of it spent reading the two script lines a tick.
+// this takes 0.44-0.57 s without the saves and 0.51-0.63 s with them: 35 to
+// 45 M ticks/s. Restarting on every tick ("keyup 32" and "timer 1" 5 M times:
+// 53 % play) takes 0.61-0.64 s, about 8 M ticks/s, most of it spent reading
+// the two script lines a tick.
 #include "app/rules.h"
 #include "game/game.h"
 
