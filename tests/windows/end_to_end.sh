@@ -19,16 +19,7 @@ wine_run=$here/wine-run.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
 out=${NUVALO_E2E_OUT:-$work/shots}
 mkdir -p "$out" "$work/game" "$work/reference"
-finish() {
-    local status=$?
-    cleanup
-    if [[ $status == 0 ]]; then
-        rm -rf "$work"
-    else
-        echo "screenshots and wine's messages kept in $work" >&2
-    fi
-}
-trap finish EXIT
+keep_work_on_failure "$work" "screenshots and wine's messages"
 # The game as it is unpacked from the zip: the program with "Ton" beside it.
 cp "$exe" "$work/game/nuvalo.exe"
 cp -r "$ton" "$work/game/Ton"

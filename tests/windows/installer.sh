@@ -17,16 +17,7 @@ need wine Xvfb xdotool python3
 wine_run=$here/wine-run.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-installer.XXXXXX")
-finish() {
-    local status=$?
-    cleanup
-    if [[ $status == 0 ]]; then
-        rm -rf "$work"
-    else
-        echo "the wine prefix and wine's messages kept in $work" >&2
-    fi
-}
-trap finish EXIT
+keep_work_on_failure "$work" "the wine prefix and wine's messages"
 export NUVALO_WINEPREFIX=$work/prefix
 # Wine would copy the Start-menu shortcut into this machine's own menu.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="

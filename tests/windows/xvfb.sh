@@ -30,6 +30,23 @@ cleanup() {
     fi
 }
 
+# Cleans up when the script ends, and removes its work folder after a pass;
+# after a failure the folder is kept for a look, and the script says so.
+#   keep_work_on_failure WORK_DIR "what it holds"
+keep_work_on_failure() {
+    kept_dir=$1 kept_what=$2
+    trap finish_work EXIT
+}
+finish_work() {
+    local status=$?
+    cleanup
+    if [[ $status == 0 ]]; then
+        rm -rf "$kept_dir"
+    else
+        echo "$kept_what kept in $kept_dir" >&2
+    fi
+}
+
 # Starts Xvfb on a free display number and exports DISPLAY. Wine runs one
 # desktop per session, bound to the display of the session's first program, so
 # a session still left by earlier tests (started without a display) must end
