@@ -16,6 +16,17 @@ namespace nuvalo::sdl {
 
 namespace {
 
+#if defined(NUVALO_HAVE_X11)
+XErrorHandler previousErrorHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow) {
+        return 0;
+    }
+    return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+#endif
+
 constexpr int kLargestScale = 16;
 
 // A positive scale written as a number, rounded down; 0 when unset or not one.
@@ -98,6 +109,15 @@ int windowXftDpi(SDL_Window* window) {
 #else
     (void)window;
     return 0;
+#endif
+}
+
+void ignoreVanishedWindowErrors() {
+#if defined(NUVALO_HAVE_X11)
+    XErrorHandler previous = XSetErrorHandler(onXError);
+    if (previous != onXError) {
+        previousErrorHandler = previous;
+    }
 #endif
 }
 

@@ -37,4 +37,11 @@ int xftDpi(std::string_view resources);
 // Xft.dpi of the X display the window is on; 0 elsewhere or when not set.
 int windowXftDpi(SDL_Window* window);
 
+// Lets the program live through X errors about windows that are already gone.
+// SDL 2.26 can send its wake-up message to a window that is being destroyed
+// (the second copy's notice, closed at once), and Xlib's own handler would end
+// the program with 1 for it. Other errors go on to Xlib's handler. Call it
+// before SDL_Init.
+void ignoreVanishedWindowErrors();
+
 } // namespace nuvalo::sdl

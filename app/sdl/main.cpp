@@ -49,6 +49,10 @@ int cannotOpenDisplay(const char* why) {
 
 int main(int /*argc*/, char** /*argv*/) {
     setHints();
+    // Before SDL opens the display: SDL hands errors on to the handler it
+    // found, and puts that one back before it closes its connections, which
+    // is when a late error about a destroyed window tends to arrive.
+    nuvalo::sdl::ignoreVanishedWindowErrors();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         return cannotOpenDisplay(SDL_GetError());
     }
