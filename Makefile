@@ -3,7 +3,7 @@
 #   make test   installs what is missing, builds and runs every test
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format clean
+.PHONY: run test test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -23,6 +23,14 @@ test: deps-test
 	cmake --build --preset ci -j $(JOBS)
 	ctest --preset ci -j $(JOBS)
 	scripts/reliability.sh fuzz-short 60
+
+# The same tests with every core kept busy by stress-ng, as on a machine that
+# is doing other work: they must pass there too. UNDER_LOAD names another
+# target to run that way, e.g. make test-under-load UNDER_LOAD=test-web.
+UNDER_LOAD ?= test
+test-under-load:
+	@scripts/install-deps.sh load
+	scripts/under-load.sh $(MAKE) $(UNDER_LOAD)
 
 test-asan: deps-test
 	cmake --preset asan

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a given task needs, only those still missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test play fuzz windows web web-test)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test play load fuzz windows web web-test)
 set -euo pipefail
 
 declare -A groups=(
@@ -8,6 +8,8 @@ declare -A groups=(
     # The package checks: Debian's own lint, menu-entry and AppStream validators.
     [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick dpkg-dev lintian desktop-file-utils appstream"
     [play]=""
+    # Keeping every core busy while the tests run (make test-under-load).
+    [load]="stress-ng"
     [fuzz]="clang-14 libclang-rt-14-dev"
     [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick nsis"
     # The browser build: Debian's emscripten (its own clang, binaryen and

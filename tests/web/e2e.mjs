@@ -87,6 +87,20 @@ async function open(context, path = '') {
 
 const probe = (page, what) => page.evaluate((w) => Module._nuvalo_probe(w), what);
 
+// The star's x once it has gone left of `x`, or where it is after 20 s: a busy
+// machine may give the page few ticks, so no fixed time is waited.
+async function starLeftOf(page, x) {
+  await page.waitForFunction((x) => Module._nuvalo_probe(1) < x, x, {polling: 20, timeout: 20000})
+      .catch(() => {});
+  return probe(page, 1);
+}
+
+// Waits for `n` more ticks of the page, however long they take.
+async function ticksPass(page, n) {
+  const start = await page.evaluate(() => NuvaloPage.timing.count);
+  await page.waitForFunction((t) => NuvaloPage.timing.count >= t, start + n, {polling: 20, timeout: 20000});
+}
+
 // How many pixels of the page's frame differ from a PNG on the disk.
 function differingPixels(page, png) {
   return page.evaluate(async (url) => {
@@ -161,9 +175,9 @@ if (measureAt < 0) {
         assert.equal(await probe(page, 0), 1, 'a tap on the start button started a run');
         const x0 = await probe(page, 1);
         await touch('touchstart', 50, 300);
-        await page.waitForTimeout(300);
+        const x1 = await starLeftOf(page, x0 - 20);
         await touch('touchend', 50, 300);
-        assert.ok(await probe(page, 1) < x0 - 20, 'a touch held on the left steered left');
+        assert.ok(x1 < x0 - 20, `a touch held on the left steered left: ${x0} -> ${x1}`);
         await page.screenshot({path: join(shots, 'phone.png')});
       }
       assert.deepEqual(page.errors, []);
@@ -184,14 +198,14 @@ if (measureAt < 0) {
     assert.equal(await probe(page, 0), 1, 'running');
     const x0 = await probe(page, 1);
     await page.keyboard.down('ArrowLeft');
-    await page.waitForTimeout(400);
+    await starLeftOf(page, x0 - 30);
     // Let go with Ctrl held: a release counts whatever the modifiers.
     await page.keyboard.down('Control');
     await page.keyboard.up('ArrowLeft');
     await page.keyboard.up('Control');
     const x1 = await probe(page, 1);
     assert.ok(x1 <= x0 - 30, `the star moved left: ${x0} -> ${x1}`);
-    await page.waitForTimeout(200);
+    await ticksPass(page, 10);
     assert.equal(await probe(page, 1), x1, 'and stopped when Left was let go');
     assert.deepEqual(await page.evaluate(() => unhandled), []);
     await page.screenshot({path: join(shots, 'playing.png')});
