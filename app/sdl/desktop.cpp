@@ -121,4 +121,34 @@ void ignoreVanishedWindowErrors() {
 #endif
 }
 
+WindowScale windowScale(SDL_Window* window, SDL_Renderer* renderer) {
+    // Where the window system scales windows itself (Wayland), SDL reports
+    // more pixels than window units and the window keeps its size in units;
+    // elsewhere (X11) a window unit is a pixel and the desktop's setting says
+    // how large the window must be.
+    int unitsWide = 0, unitsHigh = 0, pixelsWide = 0, pixelsHigh = 0;
+    SDL_GetWindowSize(window, &unitsWide, &unitsHigh);
+    SDL_GetRendererOutputSize(renderer, &pixelsWide, &pixelsHigh);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool wayland = driver != nullptr && std::string_view(driver) == "wayland";
+    ScaleSources sources;
+    WindowScale chosen;
+    if (wayland && unitsWide > 0) {
+        chosen.pixelsPerUnit = static_cast<float>(pixelsWide) / static_cast<float>(unitsWide);
+        sources.systemScale = chosen.pixelsPerUnit;
+    } else {
+        sources.gdkScale = std::getenv("GDK_SCALE");
+        sources.qtScaleFactor = std::getenv("QT_SCALE_FACTOR");
+        sources.xftDpi = windowXftDpi(window);
+    }
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) == 0) {
+        sources.screenWidth = static_cast<int>(static_cast<float>(usable.w) * chosen.pixelsPerUnit);
+        sources.screenHeight =
+            static_cast<int>(static_cast<float>(usable.h) * chosen.pixelsPerUnit);
+    }
+    chosen.scale = frameScale(sources);
+    return chosen;
+}
+
 } // namespace nuvalo::sdl

@@ -37,6 +37,15 @@ int xftDpi(std::string_view resources);
 // Xft.dpi of the X display the window is on; 0 elsewhere or when not set.
 int windowXftDpi(SDL_Window* window);
 
+struct WindowScale {
+    int scale = 1;              // screen pixels per frame pixel, a whole number
+    float pixelsPerUnit = 1.0f; // screen pixels per window unit
+};
+
+// The game's scale for a window of its on the desktop it is on: the game's
+// own window and the second copy's notice are shown at the same factor.
+WindowScale windowScale(SDL_Window* window, SDL_Renderer* renderer);
+
 // Lets the program live through X errors about windows that are already gone.
 // SDL 2.26 can send its wake-up message to a window that is being destroyed
 // (the second copy's notice, closed at once), and Xlib's own handler would end

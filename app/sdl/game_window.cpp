@@ -114,31 +114,11 @@ bool GameWindow::create(std::uint32_t seed) {
 }
 
 void GameWindow::chooseScale() {
-    // Where the window system scales windows itself (Wayland), SDL reports
-    // more pixels than window units and the window keeps its size in units;
-    // elsewhere (X11) a window unit is a pixel and the desktop's setting says
-    // how large the window must be.
-    int unitsWide = 0, unitsHigh = 0, pixelsWide = 0, pixelsHigh = 0;
+    const WindowScale chosen = windowScale(window_, renderer_);
+    scale_ = chosen.scale;
+    const float pixelsPerUnit = chosen.pixelsPerUnit;
+    int unitsWide = 0, unitsHigh = 0;
     SDL_GetWindowSize(window_, &unitsWide, &unitsHigh);
-    SDL_GetRendererOutputSize(renderer_, &pixelsWide, &pixelsHigh);
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool wayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
-    ScaleSources sources;
-    float pixelsPerUnit = 1.0f;
-    if (wayland && unitsWide > 0) {
-        pixelsPerUnit = static_cast<float>(pixelsWide) / static_cast<float>(unitsWide);
-        sources.systemScale = pixelsPerUnit;
-    } else {
-        sources.gdkScale = std::getenv("GDK_SCALE");
-        sources.qtScaleFactor = std::getenv("QT_SCALE_FACTOR");
-        sources.xftDpi = windowXftDpi(window_);
-    }
-    SDL_Rect usable{};
-    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window_), &usable) == 0) {
-        sources.screenWidth = static_cast<int>(static_cast<float>(usable.w) * pixelsPerUnit);
-        sources.screenHeight = static_cast<int>(static_cast<float>(usable.h) * pixelsPerUnit);
-    }
-    scale_ = nuvalo::sdl::frameScale(sources);
     const int wide =
         static_cast<int>(std::lround(static_cast<float>(scale_ * kFrameWidth) / pixelsPerUnit));
     const int high =

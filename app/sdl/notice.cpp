@@ -1,5 +1,6 @@
 #include "app/sdl/notice.h"
 
+#include "app/sdl/desktop.h"
 #include "app/sdl/game_window.h"
 
 #include "render/png.h"
@@ -7,6 +8,7 @@
 #include "resources/resources.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace nuvalo::sdl {
 
@@ -98,8 +100,9 @@ SDL_Surface* iconSurface(std::vector<std::uint32_t>& pixels) {
 bool showNotice(const char* caption, std::string_view text) {
     const Layout l = layoutFor(text);
     SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
-    SDL_Window* window = SDL_CreateWindow(caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          l.width, l.height, SDL_WINDOW_ALLOW_HIGHDPI);
+    SDL_Window* window =
+        SDL_CreateWindow(caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, l.width, l.height,
+                         SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
     SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "");
     if (window == nullptr) {
         return false;
@@ -124,6 +127,18 @@ bool showNotice(const char* caption, std::string_view text) {
     }
     SDL_RenderSetLogicalSize(renderer, l.width, l.height);
     SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+    // As large as the game's own window is drawn on this desktop, so that a
+    // high-density screen does not show the notice at a third of its size.
+    const WindowScale chosen = windowScale(window, renderer);
+    if (chosen.scale > 1) {
+        SDL_SetWindowSize(window,
+                          static_cast<int>(std::lround(static_cast<float>(chosen.scale * l.width) /
+                                                       chosen.pixelsPerUnit)),
+                          static_cast<int>(std::lround(static_cast<float>(chosen.scale * l.height) /
+                                                       chosen.pixelsPerUnit)));
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    SDL_ShowWindow(window);
 
     Bitmap canvas;
     canvas.width = l.width;

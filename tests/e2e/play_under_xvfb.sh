@@ -151,18 +151,26 @@ echo "star x $x1 -> $x2"
 ((x2 <= x1 - 30)) || fail "the star did not move 30 pixels left in 15 s of holding Left (x $x1 -> $x2)"
 
 step "a second copy is refused"
-"$game" >"$work/second.out" 2>"$work/second.err" &
-second=$!
-started+=("$second")
-notice=""
-for i in $(seq 100); do
-    kill -0 "$second" 2>/dev/null || break
-    for id in $(xwininfo -root -children 2>/dev/null | awk '/"Nuvalo"/ { print $1 }'); do
-        (($(printf '%d' "$id") != window)) && notice=$id
+# Starts a second copy with the given environment and looks for its notice,
+# a window titled Nuvalo other than $window; its pid in $second, the notice
+# (or nothing) in $notice.
+second_copy() { # name [VAR=value...]
+    local name=$1
+    shift
+    env "$@" "$game" >"$work/$name.out" 2>"$work/$name.err" &
+    second=$!
+    started+=("$second")
+    notice=""
+    for i in $(seq 100); do
+        kill -0 "$second" 2>/dev/null || break
+        for id in $(xwininfo -root -children 2>/dev/null | awk '/"Nuvalo"/ { print $1 }'); do
+            (($(printf '%d' "$id") != window)) && notice=$id
+        done
+        [[ -n $notice ]] && break
+        sleep 0.1
     done
-    [[ -n $notice ]] && break
-    sleep 0.1
-done
+}
+second_copy second
 if [[ -n $notice ]]; then
     sleep 0.3
     shot "$notice" notice || true
@@ -206,11 +214,27 @@ for i in $(seq 30); do
     sleep 0.1
 done
 ((ok)) || { cat "$work/check.err" >&2; fail "a click on the button at 200 % started no run"; }
+# A second copy's notice at the same factor: 224 x 106 at 100 %.
+second_copy second-2x GDK_SCALE=2
+[[ -n $notice ]] || fail "no notice from a second copy at 200 %"
+geometry=""
+for i in $(seq 50); do
+    geometry=$(xdotool getwindowgeometry "$notice" 2>/dev/null | sed -n 's/.*Geometry: //p')
+    [[ $geometry == 448x212 ]] && break
+    sleep 0.1
+done
+[[ $geometry == 448x212 ]] || fail "the notice at 200 % is $geometry, not 448x212"
+timeout 5 xdotool windowfocus --sync "$notice" || true
+xdotool key Return
+wait_exit 100 "$second" || fail "the second copy at 200 % did not end after its notice"
+((rc == 0)) || fail "the second copy at 200 % ended with $rc, not 0"
 kill -TERM "$scaled"
 wait_exit 50 "$scaled" || fail "the game at 200 % did not end when asked to"
 
 step "without sound, and ended by the session"
-SDL_AUDIODRIVER=no-such-driver "$game" >"$work/third.out" 2>"$work/third.err" &
+# ALSA asked for a card that is not there writes its own lines while SDL
+# looks; the player sees the game's one line.
+SDL_AUDIODRIVER=alsa AUDIODEV=hw:99 "$game" >"$work/third.out" 2>"$work/third.err" &
 third=$!
 started+=("$third")
 window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Nuvalo$' | head -n 1)
@@ -218,7 +242,7 @@ window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Nuvalo$' | head
 shot "$window" silent && check halted silent 2>"$work/check.err" || fail "no opening frame without sound"
 lines=$(wc -l <"$work/third.err")
 ((lines == 1)) && grep -q "no sound" "$work/third.err" ||
-    fail "expected one line about the missing sound device, got $lines"
+    fail "expected one line about the missing sound device, got $lines: $(cat "$work/third.err")"
 kill -TERM "$third"
 wait_exit 50 "$third" || fail "the game did not end when asked to by the session"
 ((rc == 0)) || fail "the game ended with $rc on SIGTERM, not 0"
