@@ -4,6 +4,7 @@
 #include "app/sdl/desktop.h"
 #include "app/sdl/game_window.h"
 #include "app/sdl/instance_lock.h"
+#include "app/sdl/library_chatter.h"
 #include "app/sdl/notice.h"
 
 #include <SDL.h>
@@ -53,7 +54,14 @@ int main(int /*argc*/, char** /*argv*/) {
     // found, and puts that one back before it closes its connections, which
     // is when a late error about a destroyed window tends to arrive.
     nuvalo::sdl::ignoreVanishedWindowErrors();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    bool videoStarted = false;
+    {
+        // Looking for a display, libwayland complains of XDG_RUNTIME_DIR and
+        // Xlib of the server; the game says it once, below.
+        const nuvalo::sdl::LibraryChatterHushed hushed;
+        videoStarted = SDL_Init(SDL_INIT_VIDEO) == 0;
+    }
+    if (!videoStarted) {
         return cannotOpenDisplay(SDL_GetError());
     }
     const char* driver = SDL_GetCurrentVideoDriver();

@@ -1,5 +1,7 @@
 #include "app/sdl/sound.h"
 
+#include "app/sdl/library_chatter.h"
+
 #include "resources/resources.h"
 
 #include <algorithm>
@@ -156,7 +158,14 @@ SoundOutput::~SoundOutput() {
 }
 
 bool SoundOutput::open() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    bool started = false;
+    {
+        // Without a sound server or card, ALSA writes a screenful while SDL
+        // looks for a device; the game's one line below says what matters.
+        const LibraryChatterHushed hushed;
+        started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
+    if (!started) {
         std::fprintf(stderr, "nuvalo: no sound (%s); playing silently\n", SDL_GetError());
         return false;
     }
@@ -178,9 +187,12 @@ bool SoundOutput::openDevice() {
     want.callback = &SoundOutput::callback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    device_ =
-        SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    {
+        const LibraryChatterHushed hushed;
+        device_ =
+            SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    }
     if (device_ == 0) {
         std::fprintf(stderr, "nuvalo: no sound (%s); playing silently\n", SDL_GetError());
         return false;
