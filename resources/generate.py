@@ -917,10 +917,11 @@ def desktop_icon_art():
 
 
 def resample(art, size):
-    """The art scaled to size x size. Whole factors repeat pixels, so the
-    pixel art stays crisp; other sizes average each target pixel's exact share
-    of the source (alpha-weighted, in integers, so the bytes never vary), which
-    keeps the single-pixel outline and lights that dropping rows would lose."""
+    """The art scaled to size x size, crisp: every pixel fully opaque or fully
+    clear, in one of the art's own colours. Whole factors repeat pixels; other
+    sizes give each target pixel the colour (or the clear ground) that covers
+    the largest share of it, so no edge is smeared into half-transparent
+    blends. Ties go to the darker colour, which keeps the outline."""
     n = art.w
     out = Image(size, size, CLEAR)
     if size % n == 0:
@@ -936,22 +937,18 @@ def resample(art, size):
         return [(i, min(hi, (i + 1) * size) - max(lo, i * size))
                 for i in range(lo // size, (hi - 1) // size + 1)]
 
-    whole = n * n
+    def darkness(c):
+        return -1 if not c[3] else 3 * 255 - sum(c[:3])
+
     for ty in range(size):
         for tx in range(size):
-            alpha = 0
-            rgb = [0, 0, 0]
+            weight = {}
             for sy, wy in shares(ty):
                 for sx, wx in shares(tx):
-                    r, g, b, a = art.px[sy][sx]
-                    w = wx * wy * a
-                    alpha += w
-                    rgb[0] += w * r
-                    rgb[1] += w * g
-                    rgb[2] += w * b
-            if alpha:
-                c = tuple((v + alpha // 2) // alpha for v in rgb)
-                out.px[ty][tx] = c + ((alpha + whole // 2) // whole,)
+                    c = art.px[sy][sx]
+                    c = c if c[3] else CLEAR
+                    weight[c] = weight.get(c, 0) + wx * wy
+            out.px[ty][tx] = max(weight, key=lambda c: (weight[c], darkness(c), c))
     return out
 
 

@@ -6,7 +6,17 @@
 
 #include <cstring>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
+
+// Only PNG, only from memory, private to this test: the game's own reader
+// drops the alpha these checks are about.
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
 
 #ifdef NUVALO_HAVE_ZLIB
 #include <zlib.h>
@@ -154,4 +164,42 @@ TEST(Icon, PngMatchesTheIco) {
 #endif
 
 } // namespace
+// The desktop's icons: at every size only fully opaque or fully clear pixels,
+// in the colours of the 32 x 32 art, so a panel shows no smeared edge.
+TEST(Icon, DesktopIconsAreCrispAtEverySize) {
+    auto load = [](int size, std::vector<std::uint32_t>& rgba) {
+        const auto png = readFile("icon/hicolor/nuvalo-" + std::to_string(size) + ".png");
+        int w = 0, h = 0, n = 0;
+        stbi_uc* pixels =
+            stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &n, 4);
+        ASSERT_NE(pixels, nullptr) << size;
+        ASSERT_EQ(w, size);
+        ASSERT_EQ(h, size);
+        rgba.assign(static_cast<std::size_t>(w * h), 0);
+        std::memcpy(rgba.data(), pixels, rgba.size() * 4);
+        stbi_image_free(pixels);
+    };
+    std::vector<std::uint32_t> art;
+    load(32, art);
+    const std::set<std::uint32_t> colours(art.begin(), art.end());
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        std::vector<std::uint32_t> icon;
+        load(size, icon);
+        int opaque = 0;
+        const auto side = static_cast<std::size_t>(size);
+        for (std::size_t i = 0; i < icon.size(); ++i) {
+            const unsigned alpha = icon[i] >> 24U;
+            ASSERT_TRUE(alpha == 0 || alpha == 255)
+                << size << " px: alpha " << alpha << " at " << i % side << "," << i / side;
+            if (alpha == 255) {
+                ++opaque;
+                ASSERT_EQ(colours.count(icon[i]), 1U)
+                    << size << " px: a colour the art does not have at " << i % side << ","
+                    << i / side;
+            }
+        }
+        EXPECT_GT(opaque, size * size / 8) << size << " px: the saucer is missing";
+    }
+}
+
 } // namespace nuvalo::test
