@@ -43,7 +43,7 @@ cat "$work/appstream.log"
 [[ $rc -eq 0 ]] && ! grep -qE '^ +[EWIP]: ' "$work/appstream.log" || fail "appstreamcli validate-tree"
 
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents"
-wanted=(./usr/games/nuvalo ./usr/share/man/man6/nuvalo.6.gz
+wanted=(./usr/games/nuvalo ./usr/share/man/man6/nuvalo.6.gz ./usr/share/doc/nuvalo/README
         ./usr/share/metainfo/org.example.nuvalo.metainfo.xml
         ./usr/share/icons/hicolor/scalable/apps/nuvalo.svg)
 for size in 16 24 32 48 64 128 256; do
@@ -73,4 +73,48 @@ cat "$work/launch.log"
     fail "the unpacked launcher ended with $rc"
 [[ $(readlink -f "$home/nuvalo/Ton") == "$(readlink -f "$root/usr/share/nuvalo/Ton")" ]] ||
     fail "the player's Ton does not lead to the unpacked sounds"
+# The launcher's own failures: one line from the game naming the folder and
+# why, exit 1, nothing made at the root of the file system. Played by an
+# ordinary user (nobody, whose home the password database gives as a folder
+# that cannot be made), from a folder that user can reach.
+if (($(id -u) == 0)) && id nobody >/dev/null 2>&1 && command -v setpriv >/dev/null; then
+    as_nobody=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups)
+    open=$(mktemp -d)
+    chmod 755 "$open"
+    cp -a "$root" "$open/root"
+    mkdir -m 555 "$open/read-only"
+    nobody_home=$(getent passwd nobody | cut -d: -f6)
+    launch_as_nobody() { # expected-folder VAR=value...
+        local folder=$1
+        shift
+        env -i PATH=/usr/bin:/bin "$@" "${as_nobody[@]}" timeout 20 "$open/root/usr/games/nuvalo" \
+            >/dev/null 2>"$work/launch.log"
+        rc=$?
+        [[ $rc == 1 && $(wc -l <"$work/launch.log") == 1 ]] &&
+            grep -q "^nuvalo: cannot make the game folder $folder (" "$work/launch.log" || {
+            cat "$work/launch.log"
+            rm -rf "$open"
+            fail "the launcher ($*) ended with $rc, without the one line about $folder"
+        }
+    }
+    [[ ! -e $nobody_home ]] && launch_as_nobody "$nobody_home/.local/share/nuvalo"
+    launch_as_nobody "$open/read-only/nuvalo" XDG_DATA_HOME="$open/read-only"
+    rm -rf "$open"
+    [[ ! -e /.local ]] || fail "a folder was made at the root of the file system"
+fi
+# The game runs by its own path (as ps shows it), not one through games/../.
+home=$work/home-dummy
+mkdir -p "$home/runtime"
+env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$home" \
+    XDG_RUNTIME_DIR="$home/runtime" "$root"/usr/games/nuvalo >/dev/null 2>&1 &
+launched=$!
+for _ in $(seq 100); do
+    [[ $(readlink "/proc/$launched/exe" 2>/dev/null) == */libexec/nuvalo/nuvalo ]] && break
+    sleep 0.1
+done
+program=$(tr '\0' '\n' <"/proc/$launched/cmdline" 2>/dev/null | head -n 1)
+kill -TERM "$launched" 2>/dev/null
+wait "$launched"
+[[ $program == "$(readlink -f "$root/usr/libexec/nuvalo/nuvalo")" ]] ||
+    fail "the game runs as '$program', not by its real path"
 echo "PASS"
