@@ -4,22 +4,6 @@ namespace nuvalo::sdl {
 
 namespace {
 
-// The slot of a game key in the holders' table, -1 for other keys.
-int gameKey(int vk) {
-    switch (vk) {
-    case kVkLeft:
-        return 0;
-    case kVkRight:
-        return 1;
-    case kVkSpace:
-        return 2;
-    case kVkEscape:
-        return 3;
-    default:
-        return -1;
-    }
-}
-
 int buttonKey(Uint8 button) {
     switch (button) {
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
@@ -51,23 +35,19 @@ void Controls::closeAll() {
 }
 
 void Controls::press(Messages& out, int vk, std::uint32_t source) {
-    std::uint32_t& holders = held_[static_cast<std::size_t>(gameKey(vk))];
-    const std::uint32_t before = holders;
-    holders |= source;
+    const bool first = holders_.press(vk, source);
     // The keyboard's auto-repeat reaches the rules as before; a pad's press
     // only when it is the first holder.
-    if (source == kKeyboard || before == 0) {
+    if (source == kKeyboard || first) {
         out.push(Message::Kind::KeyDown, static_cast<std::uint32_t>(vk));
     }
 }
 
 void Controls::release(Messages& out, int vk, std::uint32_t source, bool announce) {
-    std::uint32_t& holders = held_[static_cast<std::size_t>(gameKey(vk))];
-    const std::uint32_t before = holders;
-    holders &= ~source;
+    const bool last = holders_.release(vk, source);
     // A keyboard release passes even when the press was never seen (held
     // before the window had the focus), as it always has.
-    if (announce && holders == 0 && (source == kKeyboard || (before & source) != 0)) {
+    if (announce && (last || (source == kKeyboard && !holders_.held(vk)))) {
         out.push(Message::Kind::KeyUp, static_cast<std::uint32_t>(vk));
     }
 }
@@ -120,8 +100,8 @@ void Controls::stick(Messages& out, int slot, int value) {
     const std::uint32_t source = stickOf(slot);
     const bool left = value < -kStickDeadZone;
     const bool right = value > kStickDeadZone;
-    const bool wasLeft = (held_[0] & source) != 0;
-    const bool wasRight = (held_[1] & source) != 0;
+    const bool wasLeft = holders_.heldBy(kVkLeft, source);
+    const bool wasRight = holders_.heldBy(kVkRight, source);
     // From one side to the other in one move: let go before leaning over.
     if (wasLeft && !left) {
         release(out, kVkLeft, source, true);
@@ -180,7 +160,7 @@ Messages Controls::translate(const SDL_Event& event, bool focused) {
         const int vk = static_cast<int>(message.param);
         const bool key =
             message.kind == Message::Kind::KeyDown || message.kind == Message::Kind::KeyUp;
-        if (key && gameKey(vk) >= 0) {
+        if (key && KeyHolders::isGameKey(vk)) {
             if (message.kind == Message::Kind::KeyDown) {
                 press(out, vk, kKeyboard);
             } else {
@@ -190,7 +170,7 @@ Messages Controls::translate(const SDL_Event& event, bool focused) {
         }
         if (message.kind == Message::Kind::FocusLost) {
             // The rules let go of the arrows; no holder is left to keep one.
-            held_ = {};
+            holders_.clear();
         }
         out.push(message.kind, message.param);
     }

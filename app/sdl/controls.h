@@ -5,6 +5,7 @@
 // in two places (the keyboard's Left and a pad's d-pad, two pads) counts as
 // released only once nothing holds it any more.
 
+#include "app/key_holders.h"
 #include "app/sdl/input.h"
 
 #include <SDL.h>
@@ -32,7 +33,7 @@ class Controls {
 
   private:
     static constexpr int kMaxPads = 8;
-    static constexpr std::uint32_t kKeyboard = 1;
+    static constexpr std::uint32_t kKeyboard = KeyHolders::kKeyboard;
 
     void press(Messages& out, int vk, std::uint32_t source);
     void release(Messages& out, int vk, std::uint32_t source, bool announce);
@@ -44,7 +45,7 @@ class Controls {
     static std::uint32_t stickOf(int slot) { return 1u << (2 + 2 * slot); }
 
     // Who holds each game key: a bit for the keyboard, two for each pad.
-    std::array<std::uint32_t, 4> held_{};
+    KeyHolders holders_;
     std::array<SDL_GameController*, kMaxPads> pads_{};
     std::array<SDL_JoystickID, kMaxPads> ids_{};
 };

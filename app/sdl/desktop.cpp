@@ -1,5 +1,6 @@
 #include "app/sdl/desktop.h"
 
+#include "app/frame_scale.h"
 #include "render/gdi.h"
 
 #include <SDL_syswm.h>
@@ -63,8 +64,7 @@ int frameScale(const ScaleSources& sources) {
         }
     }
     if (sources.screenWidth > 0 && sources.screenHeight > 0) {
-        scale = std::min(
-            {scale, sources.screenWidth / kFrameWidth, sources.screenHeight / kFrameHeight});
+        scale = std::min(scale, largestWholeScale(sources.screenWidth, sources.screenHeight));
     }
     return std::max(scale, 1);
 }
