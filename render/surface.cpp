@@ -147,4 +147,21 @@ void drawText(Surface dst, int x, int y, const char* bytes, int count) {
     }
 }
 
+int textWidth(const char* bytes, int count) {
+    if (bytes == nullptr) {
+        return 0;
+    }
+    int width = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        std::uint16_t code = b;
+        if (isLeadByte(b) && i + 1 < count) {
+            code = static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(bytes[i + 1]));
+            ++i;
+        }
+        width += res::glyph(code).width;
+    }
+    return width;
+}
+
 } // namespace nuvalo

@@ -39,6 +39,9 @@ void blit(Surface dst, const Bitmap& sheet, Cell cell, int x, int y, RasterOp op
 // black glyphs of the built-in 16-pixel font on an opaque white box.
 void drawText(Surface dst, int x, int y, const char* bytes, int count);
 
+// How wide drawText draws the same text, in pixels.
+int textWidth(const char* bytes, int count);
+
 // A fixed label: the byte count is the literal's length.
 template <std::size_t N> void drawLabel(Surface dst, int x, int y, const char (&text)[N]) {
     drawText(dst, x, y, text, static_cast<int>(N - 1));

@@ -952,6 +952,32 @@ def resample(art, size):
     return out
 
 
+def web_icons(art):
+    """The page's icons for an installed web app, by file name: the saucer at
+    whole factors only. The plain ones on a clear ground; the maskable one and
+    Apple's on the window icon's white, full-bleed, since a launcher may crop
+    or fill the corners, with the saucer inside the middle 80 % that every
+    mask keeps."""
+    def placed(size, factor, ground):
+        out = Image(size, size, ground)
+        big = resample(art, art.w * factor)
+        at = (size - big.w) // 2
+        for y in range(big.h):
+            for x in range(big.w):
+                c = big.px[y][x]
+                if c[3]:
+                    out.px[at + y][at + x] = c
+        return out
+
+    white = WHITE + (255,)
+    return {
+        "icon-192.png": placed(192, 6, CLEAR),
+        "icon-512.png": placed(512, 16, CLEAR),
+        "icon-maskable-512.png": placed(512, 10, white),
+        "apple-touch-icon.png": placed(180, 5, white),
+    }
+
+
 def icon_svg(art):
     """The same pixels as squares on a 32-unit grid, runs of one colour merged
     into one rectangle per row; crisp edges keep it looking like pixel art at
@@ -1236,6 +1262,8 @@ def main(argv):
     for size in DESKTOP_ICON_SIZES:
         write(args.out, f"icon/hicolor/nuvalo-{size}.png", png_bytes(resample(art, size)))
     write(args.out, "icon/hicolor/nuvalo.svg", icon_svg(art))
+    for name, img in web_icons(art).items():
+        write(args.out, f"icon/web/{name}", png_bytes(img))
     write(args.out, "font/shinonome16.nvf", font.compiled())
     for name, samples in sounds().items():
         write(args.out, name, wav_bytes(samples))

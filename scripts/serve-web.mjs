@@ -19,6 +19,7 @@ const types = {
   '.wav': 'audio/wav',
   '.png': 'image/png',
   '.json': 'application/json',
+  '.webmanifest': 'application/manifest+json',
 };
 const compressed = new Map(); // path -> {mtime, bytes}
 

@@ -24,21 +24,6 @@ constexpr Pixel kButtonFace = 0xE1E1E1;
 constexpr Pixel kButtonFacePressed = 0xCCE4F7;
 constexpr Pixel kButtonBorder = 0x0078D7;
 
-int textWidth(std::string_view text) {
-    int width = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-        if (doubleByte && i + 1 < text.size()) {
-            ++i;
-            width += 16;
-        } else {
-            width += 8;
-        }
-    }
-    return width;
-}
-
 struct Layout {
     int width = 0;
     int height = 0;
@@ -47,7 +32,8 @@ struct Layout {
 
 Layout layoutFor(std::string_view text) {
     Layout l;
-    l.width = std::max(kMargin + textWidth(text) + kMargin, 220);
+    l.width =
+        std::max(kMargin + textWidth(text.data(), static_cast<int>(text.size())) + kMargin, 220);
     l.height = kMargin + kTextHeight + kMargin + kStripHeight;
     l.button = {l.width - kButtonWidth - 12,
                 l.height - kStripHeight + (kStripHeight - kButtonHeight) / 2, kButtonWidth,

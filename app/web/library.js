@@ -17,6 +17,10 @@ mergeInto(LibraryManager.library, {
     NuvaloPage.gameEnded();
   },
 
+  nuvalo_page_sleep: function () {
+    NuvaloPage.sleep();
+  },
+
   nuvalo_page_set_default_sound: function (bytes, length) {
     NuvaloPage.setDefaultSound(HEAPU8.slice(bytes, bytes + length).buffer);
   },

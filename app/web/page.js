@@ -12,8 +12,14 @@ var NuvaloPage = (function () {
               Space: 32, Escape: 27, Esc: 27};
 
   var canvas, context, status, image = null, imageAt = 0;
-  var timer = 0, begun = false, ended = false, releaseLock = null;
+  var timer = 0, begun = false, ended = false, releaseLock = null, asleep = false;
   var audio = null, cues = {}, defaultCue = null, defaultBytes = null, playing = null;
+  var controls = {}, held = {left: false, right: false, start: false}, escapeDown = false;
+  // How the player plays, for the help line and the on-screen controls:
+  // 'keys' (a desktop), 'touch' or 'pad'.
+  var input = 'keys';
+  // The controls' thickness and the help line's room, in CSS pixels.
+  var CONTROL = 96, GAP = 8;
 
   // Ticks taken in the page: how late each came and how long its tick,
   // paint and upload took, in ms. Fixed rings, nothing allocated per tick.
@@ -27,13 +33,114 @@ var NuvaloPage = (function () {
     status.className = visible ? 'shown' : '';
   }
 
-  // The largest whole number of device pixels per frame pixel that fits.
+  function place(element, x, y, w, h) {
+    element.style.left = x + 'px';
+    element.style.top = y + 'px';
+    element.style.width = w + 'px';
+    element.style.height = h + 'px';
+  }
+
+  // The frame as large as the space left for it allows (the game's own
+  // choice of scale, nearest-neighbour always); on a touch screen held
+  // upright the controls go below it, held sideways beside it.
   function layout() {
-    var ratio = window.devicePixelRatio || 1;
-    var scale = Math.max(1, Math.floor(Math.min(window.innerWidth * ratio / WIDTH,
-                                                window.innerHeight * ratio / HEIGHT)));
-    canvas.style.width = (WIDTH * scale / ratio) + 'px';
-    canvas.style.height = (HEIGHT * scale / ratio) + 'px';
+    var stage = document.getElementById('stage').getBoundingClientRect();
+    var W = stage.width, H = stage.height, ratio = window.devicePixelRatio || 1;
+    var help = document.getElementById('help'), full = document.getElementById('fullscreen');
+    var touch = input === 'touch', upright = H >= W, BUTTON = 48;
+    var spaceW = W, spaceH, helpH, x, y, w, h, scale;
+    if (touch && !upright) {
+      // Sideways: the frame at full height between two columns; the left one
+      // holds the help line and Left, the right one the start control and Right.
+      scale = Module._nuvalo_frame_scale((W - 2 * (CONTROL + 2 * GAP)) * ratio, H * ratio);
+      w = WIDTH * scale / ratio;
+      h = HEIGHT * scale / ratio;
+      x = (W - w) / 2;
+      var column = Math.max(CONTROL, x - 2 * GAP);
+      place(canvas, x, 0, w, h);
+      help.style.cssText = 'left:' + GAP + 'px;top:' + GAP + 'px;width:' + column +
+                           'px;right:auto;bottom:auto;padding:0;text-align:left';
+      helpH = help.offsetHeight;
+      place(controls.left, GAP, 2 * GAP + helpH, column, H - 4 * GAP - helpH - BUTTON);
+      place(full, GAP, H - GAP - BUTTON, BUTTON, BUTTON);
+      place(controls.start, W - GAP - column, GAP, column, CONTROL);
+      place(controls.right, W - GAP - column, 2 * GAP + CONTROL, column, H - 3 * GAP - CONTROL);
+      return;
+    }
+    help.style.cssText = 'padding-right:' + (BUTTON + 2 * GAP) + 'px;padding-left:' +
+                         (BUTTON + 2 * GAP) + 'px';
+    helpH = Math.max(help.offsetHeight, BUTTON + 2 * GAP);
+    place(full, W - GAP - BUTTON, H - GAP - BUTTON, BUTTON, BUTTON);
+    spaceH = H - helpH - (touch ? CONTROL + 2 * GAP : 0);
+    scale = Module._nuvalo_frame_scale(spaceW * ratio, spaceH * ratio);
+    w = WIDTH * scale / ratio;
+    h = HEIGHT * scale / ratio;
+    // Upright touch screens: the frame at the top, the controls below it.
+    x = (W - w) / 2;
+    y = touch ? 0 : Math.max(0, (spaceH - h) / 2);
+    place(canvas, x, y, w, h);
+    if (touch) {
+      var top = y + h + GAP, tall = Math.max(CONTROL, H - helpH - top - GAP);
+      var side = Math.max(CONTROL, Math.min((W - 4 * GAP) * 0.36, 240));
+      place(controls.left, GAP, top, side, tall);
+      place(controls.right, W - GAP - side, top, side, tall);
+      place(controls.start, 2 * GAP + side, top + (tall - CONTROL) / 2,
+            Math.max(CONTROL, W - 4 * GAP - 2 * side), CONTROL);
+    }
+  }
+
+  function useInput(kind) {
+    if (input === kind) return;
+    input = kind;
+    document.body.classList.toggle('touch', kind === 'touch');
+    document.body.classList.toggle('pad', kind === 'pad');
+    var help = HELP[kind];
+    document.getElementById('help-en').textContent = help[0];
+    document.getElementById('help-ja').textContent = help[2];
+    var drawn = document.getElementById('help-ja-drawn');
+    drawn.textContent = '';
+    help[1].forEach(function (which) {
+      var piece = document.createElement('canvas');
+      piece.className = 'label';
+      drawLabel(piece, which, [153, 153, 153], 1);
+      drawn.appendChild(piece);
+    });
+    layout();
+  }
+
+  // The help line as the player plays: English words, and Japanese drawn by
+  // the game's font (pieces of the game's page labels, which wrap).
+  var HELP = {
+    keys: ['\u2190 \u2192 steer \u00b7 Space or the start button starts a run \u00b7 Esc quits', [1, 2, 3, 4, 5],
+           '\u2190\u2192\u3067\u64cd\u4f5c\u3001\u30b9\u30da\u30fc\u30b9\u304b\u300c\u958b\u59cb\u300d\u3067\u30b9\u30bf\u30fc\u30c8\u3001Esc\u3067\u7d42\u4e86'],
+    touch: ['Hold \u25c0 \u25b6 or either side of the screen to steer \u00b7 the middle button starts a run', [6, 7, 8, 9, 10],
+            '\u5de6\u53f3\u306e\u30dc\u30bf\u30f3\u304b\u753b\u9762\u306e\u5de6\u53f3\u3092\u62bc\u3057\u3066\u64cd\u4f5c\u3001\u300c\u958b\u59cb\u300d\u3067\u30b9\u30bf\u30fc\u30c8'],
+    pad: ['D-pad or stick steers \u00b7 A starts a run \u00b7 Back quits', [11, 12, 13, 14, 15],
+          '\u5341\u5b57\u30ad\u30fc\u304b\u30b9\u30c6\u30a3\u30c3\u30af\u3067\u64cd\u4f5c\u3001A\u3067\u30b9\u30bf\u30fc\u30c8\u3001Back\u3067\u7d42\u4e86'],
+  };
+
+  // One of the game's page labels onto a small canvas: the glyphs in
+  // `colour`, the rest clear, `zoom` CSS pixels per font pixel.
+  function drawLabel(target, which, colour, zoom) {
+    var width = Module._nuvalo_label(which);
+    var from = Module._nuvalo_label_pixels() >> 2;
+    target.width = Math.max(width, 1);
+    target.height = 16;
+    target.style.width = (width * zoom) + 'px';
+    target.style.height = (16 * zoom) + 'px';
+    var pen = target.getContext('2d');
+    var picture = pen.createImageData(target.width, 16);
+    for (var y = 0; y < 16; y++) {
+      for (var x = 0; x < width; x++) {
+        if ((HEAPU32[from + y * WIDTH + x] & 0xffffff) !== 0) continue;
+        var at = (y * target.width + x) * 4;
+        picture.data[at] = colour[0];
+        picture.data[at + 1] = colour[1];
+        picture.data[at + 2] = colour[2];
+        picture.data[at + 3] = 255;
+      }
+    }
+    pen.putImageData(picture, 0, 0);
   }
 
   function present(rgba) {
@@ -51,6 +158,7 @@ var NuvaloPage = (function () {
   function wake() {
     timer = 0;
     var started = performance.now();
+    readPads();
     var late = Module._nuvalo_wake();
     if (late >= 0) {
       var at = timing.count++ % RING;
@@ -61,8 +169,46 @@ var NuvaloPage = (function () {
 
   function wakeAfter(milliseconds) {
     if (timer !== 0) clearTimeout(timer);
+    asleep = false;
     // Timers count whole milliseconds: rounded up, a wake never comes early.
     timer = ended ? 0 : setTimeout(wake, Math.ceil(milliseconds));
+  }
+
+  // The game rests with its frame shown: no timer until input comes, and the
+  // sound device rests too once the last cue has ended.
+  function sleep() {
+    if (timer !== 0) clearTimeout(timer);
+    timer = 0;
+    asleep = true;
+    restAudio();
+  }
+
+  // Game controllers (the standard mapping), read once per tick and merged.
+  var DEAD_ZONE = 0.25;
+  function readPads() {
+    var pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    var left = false, right = false, a = false, back = false, used = false;
+    for (var i = 0; pads && i < pads.length; i++) {
+      var p = pads[i];
+      if (!p || !p.connected) continue;
+      var b = function (k) { return !!(p.buttons[k] && p.buttons[k].pressed); };
+      var x = p.axes.length > 0 ? p.axes[0] : 0;
+      var l = b(14) || x < -DEAD_ZONE, r = b(15) || x > DEAD_ZONE;
+      left = left || l;
+      right = right || r;
+      a = a || b(0);
+      back = back || b(8);
+      used = used || l || r || b(0) || b(8);
+    }
+    if (used) useInput('pad');
+    Module._nuvalo_pads(left ? 1 : 0, right ? 1 : 0, a ? 1 : 0, back ? 1 : 0);
+  }
+
+  function padsChanged() {
+    var pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    var any = false;
+    for (var i = 0; pads && i < pads.length; i++) any = any || !!(pads[i] && pads[i].connected);
+    Module._nuvalo_pads_attached(any ? 1 : 0);
   }
 
   // Sound: no audio at all is silent play, never an error.
@@ -122,11 +268,17 @@ var NuvaloPage = (function () {
     var buffer = cues[path] || defaultCue;
     stopCue();
     if (!buffer) return;
+    resumeAudio();
     try {
-      playing = audio.createBufferSource();
-      playing.buffer = buffer;
-      playing.connect(audio.destination);
-      playing.start();
+      var source = audio.createBufferSource();
+      source.buffer = buffer;
+      source.connect(audio.destination);
+      source.onended = function () {
+        if (playing === source) playing = null;
+        restAudio();
+      };
+      playing = source;
+      source.start();
     } catch (e) {
       playing = null;
     }
@@ -135,6 +287,13 @@ var NuvaloPage = (function () {
   // Autoplay rules: the context runs once the player has pressed something.
   function resumeAudio() {
     if (audio !== null && audio.state === 'suspended') audio.resume().catch(function () {});
+  }
+
+  // A running audio context costs a sound thread even for silence.
+  function restAudio() {
+    if (asleep && playing === null && audio !== null && audio.state === 'running') {
+      audio.suspend().catch(function () {});
+    }
   }
 
   // Storage may be missing, disabled or full (private windows): reading
@@ -162,12 +321,20 @@ var NuvaloPage = (function () {
 
   function onKey(event, down) {
     var vk = KEYS[event.key] || KEYS[event.code];
+    resumeAudio();
     // The browser's own shortcuts stay its own; a release always counts, or
     // an arrow let go with Ctrl held would stay held.
     if (!vk || (down && (event.ctrlKey || event.altKey || event.metaKey))) return;
     // Space and the arrows would scroll the page.
     event.preventDefault();
-    if (down) resumeAudio();
+    if (vk === 27) {
+      // Escape that leaves full screen is the browser's, not a quit: only an
+      // Escape pressed here is let go here.
+      if (down && (document.fullscreenElement || document.webkitFullscreenElement)) return;
+      if (!down && !escapeDown) return;
+      escapeDown = down;
+    }
+    if (input === 'touch' || input === 'pad') useInput('keys');
     Module._nuvalo_key(down ? 1 : 0, vk);
   }
 
@@ -179,28 +346,71 @@ var NuvaloPage = (function () {
 
   function onMouseButton(event, down) {
     if (event.button !== 0) return;
-    if (down) resumeAudio();
+    resumeAudio();
     Module._nuvalo_mouse_button(down ? 1 : 0);
   }
 
+  function inside(rect, x, y) {
+    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+  }
+
+  // What a touch at (x, y) holds: the control under it; on the frame the
+  // playfield's half; anywhere else the screen's half.
+  function touchHolds(x, y) {
+    if (document.body.classList.contains('touch')) {
+      if (inside(controls.left.getBoundingClientRect(), x, y)) return 'left';
+      if (inside(controls.right.getBoundingClientRect(), x, y)) return 'right';
+      if (inside(controls.start.getBoundingClientRect(), x, y)) return 'start';
+    }
+    var box = shown();
+    if (inside(box, x, y)) {
+      var side = Module._nuvalo_touch_side(x - box.left, y - box.top, box.width, box.height);
+      return side === 1 ? 'left' : side === 2 ? 'right' : null;
+    }
+    return x < window.innerWidth / 2 ? 'left' : 'right';
+  }
+
   function onTouch(event) {
-    // No scrolling, zooming or emulated mouse events from the playfield.
-    event.preventDefault();
+    // No scrolling, zooming, selecting or emulated mouse events anywhere.
+    var fullscreen = document.getElementById('fullscreen');
+    if (event.target === fullscreen) {
+      if (event.type === 'touchend') toggleFullscreen();
+      event.preventDefault();
+      return;
+    }
+    if (event.cancelable) event.preventDefault();
     resumeAudio();
-    var box = shown(), left = 0, right = 0, i, t;
+    if (input !== 'touch') useInput('touch');
+    var now = {left: false, right: false, start: false}, i, t;
     for (i = 0; i < event.touches.length; i++) {
       t = event.touches[i];
-      var side = Module._nuvalo_touch_side(t.clientX - box.left, t.clientY - box.top,
-                                           box.width, box.height);
-      if (side === 1) left = 1;
-      if (side === 2) right = 1;
+      if (t.target === fullscreen) continue;
+      var what = touchHolds(t.clientX, t.clientY);
+      if (what) now[what] = true;
     }
-    Module._nuvalo_touches_held(left, right);
+    Module._nuvalo_touches_held(now.left ? 1 : 0, now.right ? 1 : 0);
+    if (now.start !== held.start) Module._nuvalo_start_control(now.start ? 1 : 0);
+    ['left', 'right', 'start'].forEach(function (k) {
+      controls[k].classList.toggle('held', now[k]);
+    });
+    held = now;
     if (event.type === 'touchstart') {
+      var box = shown();
       for (i = 0; i < event.changedTouches.length; i++) {
         t = event.changedTouches[i];
-        Module._nuvalo_tap(t.clientX - box.left, t.clientY - box.top, box.width, box.height);
+        if (inside(box, t.clientX, t.clientY)) {
+          Module._nuvalo_tap(t.clientX - box.left, t.clientY - box.top, box.width, box.height);
+        }
       }
+    }
+  }
+
+  function toggleFullscreen() {
+    var root = document.documentElement;
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(function () {});
+    } else if (root.requestFullscreen) {
+      root.requestFullscreen({navigationUI: 'hide'}).catch(function () {});
     }
   }
 
@@ -211,8 +421,18 @@ var NuvaloPage = (function () {
     canvas.addEventListener('mousedown', function (e) { onMouseButton(e, true); });
     canvas.addEventListener('mouseup', function (e) { onMouseButton(e, false); });
     ['touchstart', 'touchmove', 'touchend', 'touchcancel'].forEach(function (type) {
-      canvas.addEventListener(type, onTouch, {passive: false});
+      document.addEventListener(type, onTouch, {passive: false});
     });
+    // Sound may start on the first press or on its release, whichever the
+    // browser accepts as the player's own gesture.
+    ['pointerdown', 'pointerup', 'touchend', 'keyup'].forEach(function (type) {
+      window.addEventListener(type, resumeAudio, true);
+    });
+    document.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+    document.addEventListener('dblclick', function (e) { e.preventDefault(); });
+    document.getElementById('fullscreen').addEventListener('click', toggleFullscreen);
+    window.addEventListener('gamepadconnected', padsChanged);
+    window.addEventListener('gamepaddisconnected', padsChanged);
     window.addEventListener('blur', function () { Module._nuvalo_focus_lost(); });
     // Closing the tab, reloading or leaving is the close box: a result still
     // being tallied is saved on the way out.
@@ -227,8 +447,16 @@ var NuvaloPage = (function () {
     begun = true;
     listen();
     Module._nuvalo_start();
-    canvas.focus();
+    padsChanged();
+    canvas.focus({preventScroll: true});
     requestAnimationFrame(function () { setTimeout(openSound, 0); });
+  }
+
+  // Installable and playable offline: every file of the page is kept by the
+  // service worker after the first visit.
+  function keepOffline() {
+    if (!('serviceWorker' in navigator) || location.protocol === 'file:') return;
+    navigator.serviceWorker.register('sw.js').catch(function () {});
   }
 
   function refuse() {
@@ -253,8 +481,20 @@ var NuvaloPage = (function () {
     canvas = document.getElementById('frame');
     status = document.getElementById('status');
     context = canvas.getContext('2d', {alpha: false});
-    layout();
+    ['left', 'right', 'start'].forEach(function (k) { controls[k] = document.getElementById(k); });
+    drawLabel(controls.start.querySelector('canvas'), 0, [238, 238, 238], 2);
+    var coarse = window.matchMedia && window.matchMedia('(pointer: coarse)').matches;
+    input = '';
+    useInput(coarse ? 'touch' : 'keys');
+    if (document.fullscreenEnabled) document.body.classList.add('can-fullscreen');
     window.addEventListener('resize', layout);
+    window.addEventListener('orientationchange', layout);
+    if (window.visualViewport) window.visualViewport.addEventListener('resize', layout);
+    // Back to an ended game from the back/forward cache: a fresh game instead.
+    window.addEventListener('pageshow', function (e) {
+      if (e.persisted && ended) location.reload();
+    });
+    requestAnimationFrame(function () { setTimeout(keepOffline, 0); });
     var locks = navigator.locks;
     if (!locks || !locks.request) {
       start(); // no way to tell other tabs apart: play
@@ -282,8 +522,8 @@ var NuvaloPage = (function () {
   };
 
   return {
-    wakeAfter: wakeAfter, present: present, playCue: playCue, gameEnded: gameEnded,
+    wakeAfter: wakeAfter, sleep: sleep, present: present, playCue: playCue, gameEnded: gameEnded,
     setDefaultSound: setDefaultSound, storeRead: storeRead, storeWrite: storeWrite,
-    storeText: null, timing: timing,
+    storeText: null, timing: timing, layout: function () { layout(); },
   };
 })();

@@ -89,12 +89,36 @@ void WebGame::scheduleWake() {
     if (!running() || !scheduler_.armed()) {
         return;
     }
+    if (mayRest()) {
+        asleep_ = true;
+        browser_.sleep();
+        return;
+    }
     const std::uint64_t left = scheduler_.remaining(clock());
     browser_.wakeAfter(static_cast<double>(left) / 1000.0);
 }
 
+bool WebGame::mayRest() const {
+    // Once the frame of a game at rest is on the screen, its ticks and paints
+    // would change nothing until input comes; a controller is read only at
+    // ticks, so one connected keeps them coming.
+    return atRest(app_->state) && shown_ && !invalidated_ && !inputSinceTick_ && !closeRequested_ &&
+           !padsAttached_;
+}
+
+void WebGame::input() {
+    inputSinceTick_ = true;
+    if (asleep_) {
+        asleep_ = false;
+        // The deadlines slept through held no-op ticks: the next tick keeps
+        // the grid the timer was armed on.
+        scheduler_.passOver(clock());
+        scheduleWake();
+    }
+}
+
 std::int64_t WebGame::wake() {
-    if (!running()) {
+    if (!running() || asleep_) {
         return -1;
     }
     std::int64_t late = -1;
@@ -103,6 +127,7 @@ std::int64_t WebGame::wake() {
         late = static_cast<std::int64_t>(t - scheduler_.deadline());
         // Advance first: a timer armed by the tick itself starts from now.
         scheduler_.advance(t);
+        inputSinceTick_ = false;
         onTimer(*app_, *this);
         if (invalidated_) {
             paint();
@@ -147,21 +172,14 @@ void WebGame::frameLost() {
     shown_ = false;
 }
 
-bool& WebGame::held(int vk, bool touch) {
-    if (vk == kVkLeft) {
-        return touch ? touchLeft_ : keyLeft_;
-    }
-    return touch ? touchRight_ : keyRight_;
-}
-
-void WebGame::hold(int vk, bool touch, bool down) {
-    const bool before = held(vk, false) || held(vk, true);
-    held(vk, touch) = down;
-    const bool after = held(vk, false) || held(vk, true);
-    if (after && !before) {
-        onKeyDown(*app_, vk);
-    } else if (before && !after) {
-        onKeyUp(*app_, *this, vk);
+void WebGame::hold(int vk, std::uint32_t source, bool down) {
+    if (down ? holders_.press(vk, source) : holders_.release(vk, source)) {
+        if (down) {
+            onKeyDown(*app_, vk);
+        } else {
+            onKeyUp(*app_, *this, vk);
+            destroyIfClosing();
+        }
     }
 }
 
@@ -169,9 +187,8 @@ void WebGame::keyDown(int vk) {
     if (!running()) {
         return;
     }
-    if (vk == kVkLeft || vk == kVkRight) {
-        held(vk, false) = true;
-    }
+    input();
+    holders_.press(vk, KeyHolders::kKeyboard);
     // Auto-repeat comes here as another key-down, as on the desktop.
     onKeyDown(*app_, vk);
 }
@@ -180,9 +197,10 @@ void WebGame::keyUp(int vk) {
     if (!running()) {
         return;
     }
-    if (vk == kVkLeft || vk == kVkRight) {
-        // A touch on the same side keeps the arrow held.
-        hold(vk, false, false);
+    input();
+    if (KeyHolders::isGameKey(vk)) {
+        // A touch or a controller on the same key keeps it held.
+        hold(vk, KeyHolders::kKeyboard, false);
     } else {
         onKeyUp(*app_, *this, vk);
         destroyIfClosing();
@@ -191,18 +209,21 @@ void WebGame::keyUp(int vk) {
 
 void WebGame::mouseMove(FramePoint p) {
     if (running()) {
+        input();
         onMouseMove(*app_, packMousePosition(p));
     }
 }
 
 void WebGame::mouseDown() {
     if (running()) {
+        input();
         onLButtonDown(*app_, *this);
     }
 }
 
 void WebGame::mouseUp() {
     if (running()) {
+        input();
         onLButtonUp(*app_);
     }
 }
@@ -211,14 +232,45 @@ void WebGame::touchesHeld(bool left, bool right) {
     if (!running()) {
         return;
     }
-    hold(kVkLeft, true, left);
-    hold(kVkRight, true, right);
+    input();
+    hold(kVkLeft, kTouch, left);
+    hold(kVkRight, kTouch, right);
+}
+
+void WebGame::startControl(bool down) {
+    if (running()) {
+        input();
+        hold(kVkSpace, kTouch, down);
+    }
 }
 
 void WebGame::tap(FramePoint p) {
     mouseMove(p);
     mouseDown();
     mouseUp();
+}
+
+void WebGame::padsRead(bool left, bool right, bool a, bool back) {
+    if (!running()) {
+        return;
+    }
+    const struct {
+        int vk;
+        bool held;
+    } keys[] = {{kVkLeft, left}, {kVkRight, right}, {kVkSpace, a}, {kVkEscape, back}};
+    for (const auto& key : keys) {
+        if (key.held != holders_.heldBy(key.vk, kPad) && running()) {
+            input();
+            hold(key.vk, kPad, key.held);
+        }
+    }
+}
+
+void WebGame::padsAttached(bool attached) {
+    if (running() && attached != padsAttached_) {
+        padsAttached_ = attached;
+        input();
+    }
 }
 
 void WebGame::close() {
@@ -232,7 +284,8 @@ void WebGame::focusLost() {
     if (!running()) {
         return;
     }
-    keyLeft_ = keyRight_ = touchLeft_ = touchRight_ = false;
+    input();
+    holders_.clear();
     onFocusLost(*app_);
 }
 

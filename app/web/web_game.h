@@ -5,6 +5,7 @@
 // here; the page's side is the small Browser interface, so that the whole
 // shell runs (and is tested) without a browser.
 
+#include "app/key_holders.h"
 #include "app/rules.h"
 #include "app/tick_scheduler.h"
 
@@ -29,6 +30,9 @@ class Browser {
     virtual void playCue(const char* path) = 0;
     // The game has ended: no more wakes or sounds, the instance lock goes.
     virtual void gameEnded() = 0;
+    // The game is at rest with its frame on the screen: no wake is due until
+    // input comes (the next wakeAfter), and no cue will start before then.
+    virtual void sleep() = 0;
 
   protected:
     ~Browser() = default;
@@ -69,11 +73,21 @@ class WebGame final : public Shell {
     void mouseMove(FramePoint p);
     void mouseDown();
     void mouseUp();
-    // The touches now on the playfield, as a set of held sides.
+    // The touches now on the screen, as a set of held sides: touches on the
+    // playfield's halves, on the page's steering controls and anywhere else
+    // on the screen's halves.
     void touchesHeld(bool left, bool right);
+    // The page's start control held (true) or let go: Space, as a touch.
+    void startControl(bool down);
     // A new touch at `p`: a tap on the start button starts a run as a click
     // there would.
     void tap(FramePoint p);
+    // The game controllers as read at this tick, merged: the d-pad or the
+    // stick holding Left or Right, A (Space) and Back (Escape) held.
+    void padsRead(bool left, bool right, bool a, bool back);
+    // Whether any controller is connected: while one is, the game keeps
+    // ticking at rest so that the page reads it every tick.
+    void padsAttached(bool attached);
     // The tab is closed or the page left: as the close box, it ends the game
     // (a result still being tallied is saved first).
     void close();
@@ -84,6 +98,8 @@ class WebGame final : public Shell {
     void frameLost();
 
     bool running() const { return created_ && !ended_; }
+    // At rest and asleep: the page has no wake pending.
+    bool asleep() const { return asleep_; }
     bool ended() const { return ended_; }
     std::uint64_t skippedTicks() const { return scheduler_.skipped(); }
     const App& app() const { return *app_; }
@@ -96,12 +112,17 @@ class WebGame final : public Shell {
     void quit(int exitCode) override;
 
   private:
+    // Where a key is held from, beyond the keyboard.
+    static constexpr std::uint32_t kTouch = 2;
+    static constexpr std::uint32_t kPad = 4;
+
     std::uint64_t clock();
     void scheduleWake();
+    bool mayRest() const;
+    void input();
     void paint();
     void present(const Bitmap& frame);
-    bool& held(int vk, bool touch);
-    void hold(int vk, bool touch, bool down);
+    void hold(int vk, std::uint32_t source, bool down);
     void destroyIfClosing();
 
     Browser& browser_;
@@ -115,8 +136,10 @@ class WebGame final : public Shell {
     bool ended_ = false;
     bool invalidated_ = false;
     bool closeRequested_ = false;
-    // Which of the page's inputs hold each arrow; the game sees one key.
-    bool keyLeft_ = false, keyRight_ = false, touchLeft_ = false, touchRight_ = false;
+    bool asleep_ = false;
+    bool inputSinceTick_ = false;
+    bool padsAttached_ = false;
+    KeyHolders holders_;
 };
 
 } // namespace nuvalo::web

@@ -16,7 +16,7 @@
 #define STBI_NO_STDIO
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
+#include "stb_image.h"
 
 #ifdef NUVALO_HAVE_ZLIB
 #include <zlib.h>

@@ -19,11 +19,16 @@ class FakePage final : public Browser {
     }
     void playCue(const char* path) override { cues.emplace_back(path); }
     void gameEnded() override { ++ends; }
+    void sleep() override {
+        ++sleeps;
+        wakeAt = -1.0;
+    }
 
     double clock = 1000.0;
     double wakeAt = -1.0;
     int frames = 0;
     int ends = 0;
+    int sleeps = 0;
     const std::uint8_t* last = nullptr;
     std::vector<std::string> cues;
 };
@@ -49,30 +54,43 @@ class WebShell : public test::InTempDir {
     WebGame game{page};
 };
 
-TEST_F(WebShell, OpensOnTheHaltedRunShownAtOnceAndTicksEveryPeriod) {
+TEST_F(WebShell, OpensOnTheHaltedRunShownAtOnceThenSleepsUntilInput) {
     EXPECT_EQ(page.frames, 1);
     EXPECT_EQ(state().running, 0);
     EXPECT_DOUBLE_EQ(page.wakeAt, 1020.0);
-    for (int i = 0; i < 25; ++i) {
+    EXPECT_EQ(wakeLate(0.0), 0);
+    EXPECT_EQ(page.sleeps, 1) << "the halted frame is on the screen: no more wakes";
+    EXPECT_TRUE(game.asleep());
+    EXPECT_EQ(game.wake(), -1) << "a stale wake takes no tick";
+    // Input wakes it on the grid the timer was armed on.
+    page.clock = 1000.0 + 20.0 * 40 + 3.0;
+    game.keyDown(kVkLeft);
+    EXPECT_FALSE(game.asleep());
+    EXPECT_DOUBLE_EQ(page.wakeAt, 1000.0 + 20.0 * 41);
+    EXPECT_EQ(wakeLate(0.0), 0) << "the tick after the input is taken";
+    EXPECT_EQ(page.sleeps, 2) << "and once its frame is shown, asleep again";
+    EXPECT_EQ(game.skippedTicks(), 0u) << "ticks slept through are not dropped ones";
+    // A connected controller is read at every tick, so it keeps them coming.
+    game.padsAttached(true);
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(wakeLate(0.0), 0);
     }
+    EXPECT_EQ(page.sleeps, 2);
     EXPECT_EQ(page.frames, 1) << "the halted frame stays as it was uploaded";
-    game.frameLost();
-    wakeLate(0.0);
-    EXPECT_EQ(page.frames, 2) << "unless the page lost it";
     releaseKey(kVkSpace);
     for (int i = 1; i <= 50; ++i) {
         EXPECT_EQ(wakeLate(0.0), 0);
-        EXPECT_EQ(page.frames, 2 + i) << "each tick of a run, one paint and one upload";
+        EXPECT_EQ(page.frames, 1 + i) << "each tick of a run, one paint and one upload";
     }
 }
 
 TEST_F(WebShell, TicksKeepTheirGridWithoutDrift) {
+    releaseKey(kVkSpace);
     const double first = page.wakeAt;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 1000 && !game.asleep(); ++i) {
         wakeLate(i % 7 * 0.9); // woken up to 5.4 ms late, as timers are
+        ASSERT_TRUE(game.asleep() || page.wakeAt == first + (i + 1) * 20.0) << i;
     }
-    EXPECT_DOUBLE_EQ(page.wakeAt, first + 1000 * 20.0);
     EXPECT_EQ(game.skippedTicks(), 0u);
 }
 
@@ -100,6 +118,25 @@ TEST_F(WebShell, StartingARunRestartsThePeriod) {
     releaseKey(kVkSpace);
     EXPECT_EQ(state().running, 1);
     EXPECT_DOUBLE_EQ(page.wakeAt, page.clock + 20.0);
+}
+
+TEST_F(WebShell, KeysTouchesAndControllersHoldTheKeysTogether) {
+    game.padsRead(false, false, true, false);
+    game.startControl(true);
+    game.padsRead(false, false, false, false);
+    EXPECT_EQ(state().running, 0) << "the start control still holds Space";
+    game.startControl(false);
+    EXPECT_EQ(state().running, 1) << "Space let go by its last holder";
+    game.padsRead(true, false, false, false);
+    EXPECT_EQ(state().steer, -1);
+    game.keyDown(kVkLeft);
+    game.padsRead(false, false, false, false);
+    EXPECT_EQ(state().steer, -1) << "the keyboard still holds Left";
+    game.keyUp(kVkLeft);
+    EXPECT_EQ(state().steer, 0);
+    game.padsRead(false, false, false, true);
+    game.padsRead(false, false, false, false);
+    EXPECT_TRUE(game.ended()) << "Back let go is Escape";
 }
 
 TEST_F(WebShell, KeysAndTouchesHoldTheArrowsTogether) {
