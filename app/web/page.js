@@ -67,10 +67,17 @@ var NuvaloPage = (function () {
       place(controls.right, W - GAP - column, 2 * GAP + CONTROL, column, H - 3 * GAP - CONTROL);
       return;
     }
-    help.style.cssText = 'padding-right:' + (BUTTON + 2 * GAP) + 'px;padding-left:' +
-                         (BUTTON + 2 * GAP) + 'px';
-    helpH = Math.max(help.offsetHeight, BUTTON + 2 * GAP);
-    place(full, W - GAP - BUTTON, H - GAP - BUTTON, BUTTON, BUTTON);
+    if (touch) {
+      help.style.cssText = 'padding-right:' + (BUTTON + 2 * GAP) + 'px;padding-left:' +
+                           (BUTTON + 2 * GAP) + 'px';
+      helpH = Math.max(help.offsetHeight, BUTTON + 2 * GAP);
+      place(full, W - GAP - BUTTON, H - GAP - BUTTON, BUTTON, BUTTON);
+    } else {
+      // A desktop: one short line under the frame, full screen in a corner.
+      help.style.cssText = '';
+      helpH = help.offsetHeight;
+      place(full, W - GAP - BUTTON, GAP, BUTTON, BUTTON);
+    }
     spaceH = H - helpH - (touch ? CONTROL + 2 * GAP : 0);
     scale = Module._nuvalo_frame_scale(spaceW * ratio, spaceH * ratio);
     w = WIDTH * scale / ratio;

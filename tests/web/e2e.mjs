@@ -31,6 +31,9 @@ const shots = process.env.NUVALO_SHOTS ?? mkdtempSync(join(tmpdir(), 'nuvalo-web
 const measureAt = process.argv.indexOf('--measure');
 
 let server, base, browser;
+const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+                      '--disable-background-timer-throttling', '--disable-renderer-backgrounding'];
 const scratch = mkdtempSync(join(tmpdir(), 'nuvalo-web-'));
 
 before(async () => {
@@ -46,11 +49,11 @@ before(async () => {
   // A fresh profile each run; none of Chromium's own connections to the
   // internet (there is none here).
   browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--disable-background-timer-throttling', '--disable-renderer-backgrounding'],
-  });
+    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium', args: chromiumArgs});
+  // The page's service worker would answer requests before the tests' own
+  // routes see them; only the offline test lets it work.
+  const newContext = browser.newContext.bind(browser);
+  browser.newContext = (options = {}) => newContext({serviceWorkers: 'block', ...options});
 });
 
 after(async () => {
@@ -148,41 +151,154 @@ if (measureAt < 0) {
     await context.close();
   });
 
-  test('the frame is scaled by whole device pixels, and a phone plays by touch', async () => {
-    const screens = [
-      {viewport: {width: 1280, height: 720}, deviceScaleFactor: 1, css: 600},
-      {viewport: {width: 1280, height: 720}, deviceScaleFactor: 2, css: 900},
-      {viewport: {width: 844, height: 390}, deviceScaleFactor: 3, css: 400, isMobile: true,
-       hasTouch: true},
-    ];
-    for (const {css, ...screen} of screens) {
-      const context = await browser.newContext(screen);
+  // Phones and tablets upright and sideways, and desktops: the frame's share
+  // of the screen, and on whole factors the frame on the screen is the golden
+  // frame, each frame pixel a square of device pixels.
+  const devices = [
+    {name: 'phone 390x844@3', viewport: {width: 390, height: 844}, deviceScaleFactor: 3, upright: true},
+    {name: 'phone 412x915@2.625', viewport: {width: 412, height: 915}, deviceScaleFactor: 2.625, upright: true},
+    {name: 'phone 360x640@2', viewport: {width: 360, height: 640}, deviceScaleFactor: 2, upright: true},
+    {name: 'phone 844x390@3', viewport: {width: 844, height: 390}, deviceScaleFactor: 3, upright: false},
+    {name: 'tablet 820x1180@2', viewport: {width: 820, height: 1180}, deviceScaleFactor: 2, upright: true},
+    {name: 'desktop 1280x720@2', viewport: {width: 1280, height: 720}, deviceScaleFactor: 2, whole: 3},
+    {name: 'desktop 1920x1080@1', viewport: {width: 1920, height: 1080}, deviceScaleFactor: 1, whole: 2},
+  ];
+  test('the frame fills each screen, crisp, with touch controls only on touch screens', async () => {
+    for (const {name, upright, whole, ...screen} of devices) {
+      const touch = whole === undefined;
+      const context = await browser.newContext({...screen, isMobile: touch, hasTouch: touch});
       const page = await open(context);
       const box = await page.locator('#frame').boundingBox();
-      assert.equal(box.width, css, JSON.stringify(screen));
-      assert.equal(box.height, css * 0.75, JSON.stringify(screen));
-      if (screen.hasTouch) {
-        // Touches in frame pixels: the start button, then the left half held.
-        const touch = (type, fx, fy) => page.evaluate(([type, x, y]) => {
-          const canvas = document.getElementById('frame');
-          const t = new Touch({identifier: 1, target: canvas, clientX: x, clientY: y});
-          const held = type === 'touchend' ? [] : [t];
-          canvas.dispatchEvent(new TouchEvent(type, {touches: held, changedTouches: [t],
-                                                     cancelable: true, bubbles: true}));
-        }, [type, box.x + fx * box.width / 600, box.y + fy * box.height / 450]);
-        await touch('touchstart', 500, 60);
-        await touch('touchend', 500, 60);
-        assert.equal(await probe(page, 0), 1, 'a tap on the start button started a run');
-        const x0 = await probe(page, 1);
-        await touch('touchstart', 50, 300);
-        const x1 = await starLeftOf(page, x0 - 20);
-        await touch('touchend', 50, 300);
-        assert.ok(x1 < x0 - 20, `a touch held on the left steered left: ${x0} -> ${x1}`);
-        await page.screenshot({path: join(shots, 'phone.png')});
+      const {width, height} = screen.viewport;
+      const share = upright ? box.width / width : box.height / height;
+      if (touch) {
+        assert.ok(share >= (upright ? 0.9 : 0.85), `${name}: the frame takes ${share} of the screen`);
+        for (const id of ['#left', '#right', '#start']) {
+          const control = await page.locator(id).boundingBox();
+          assert.ok(control && control.width >= 48 && control.height >= 48, `${name}: ${id} ${JSON.stringify(control)}`);
+        }
+      } else {
+        assert.equal(box.width * screen.deviceScaleFactor, 600 * whole, name);
+        assert.equal(await page.locator('#start').isVisible(), false, `${name}: no touch controls`);
+        // The frame on the screen, sampled back at its whole factor.
+        const shot = await page.screenshot({clip: box});
+        assert.equal(await page.evaluate(async ([png, k, ref]) => {
+          const shown = await createImageBitmap(new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]));
+          const want = await createImageBitmap(await (await fetch(ref)).blob(), {colorSpaceConversion: 'none'});
+          const read = (picture) => {
+            const c = new OffscreenCanvas(picture.width, picture.height).getContext('2d');
+            c.drawImage(picture, 0, 0);
+            return c.getImageData(0, 0, picture.width, picture.height).data;
+          };
+          const a = read(shown), b = read(want);
+          let differing = 0;
+          for (let y = 0; y < 450; y++) {
+            for (let x = 0; x < 600; x++) {
+              const i = ((y * k + (k >> 1)) * shown.width + x * k + (k >> 1)) * 4, j = (y * 600 + x) * 4;
+              if (a[i] !== b[j] || a[i + 1] !== b[j + 1] || a[i + 2] !== b[j + 2]) differing++;
+            }
+          }
+          return differing;
+        }, [shot.toString('base64'), whole, '/__ref/' + encodeURIComponent(join(goldenDir, 'halted.png'))]), 0, `${name}: the frame shown`);
       }
+      await page.screenshot({path: join(shots, `${name.replace(/[ @]/g, '-')}.png`)});
       assert.deepEqual(page.errors, []);
       await context.close();
     }
+  });
+
+  // Real touches through the browser's own input pipeline (CDP), on a phone
+  // held upright; the page's clock moves only when told, so the run is the
+  // same every time, and short enough that no stone has come up yet.
+  test('on a phone every control and the whole screen steer, and nothing scrolls or zooms', async () => {
+    const context = await browser.newContext({viewport: {width: 390, height: 844}, deviceScaleFactor: 3,
+                                              isMobile: true, hasTouch: true});
+    await context.clock.install({time: 1765300000 * 1000});
+    await context.clock.pauseAt(1765300000 * 1000 + 100);
+    const page = await open(context);
+    const cdp = await context.newCDPSession(page);
+    const touches = (type, points) => cdp.send('Input.dispatchTouchEvent', {
+      type, touchPoints: points.map(([x, y], id) => ({x, y, id}))});
+    const centre = async (id) => {
+      const b = await page.locator(id).boundingBox();
+      return [b.x + b.width / 2, b.y + b.height / 2];
+    };
+    const tap = async (point) => {
+      await touches('touchStart', [point]);
+      await touches('touchEnd', []);
+    };
+    await tap(await centre('#start'));
+    assert.equal(await probe(page, 0), 1, 'the start control started a run');
+    const frame = await page.locator('#frame').boundingBox();
+    const holds = [
+      ['#left', await centre('#left'), -1], ['#right', await centre('#right'), 1],
+      ['the screen below the controls, left', [100, 842], -1], ['the screen below the controls, right', [290, 842], 1],
+      ['the playfield\'s left half', [frame.x + 50 * frame.width / 600, frame.y + frame.height / 2], -1],
+      ['the playfield\'s right half', [frame.x + 350 * frame.width / 600, frame.y + frame.height / 2], 1],
+    ];
+    for (const [where, point, way] of holds) {
+      const x0 = await probe(page, 1);
+      await touches('touchStart', [point]);
+      await page.clock.runFor(4 * 20);
+      await touches('touchEnd', []);
+      const x1 = await probe(page, 1);
+      assert.ok((x1 - x0) * way >= 9, `a touch held on ${where} steered ${way < 0 ? 'left' : 'right'}: ${x0} -> ${x1}`);
+    }
+    // Both steering controls held at once: straight on.
+    const x0 = await probe(page, 1);
+    await touches('touchStart', [await centre('#left'), await centre('#right')]);
+    await page.clock.runFor(4 * 20);
+    await touches('touchEnd', []);
+    assert.equal(await probe(page, 1), x0, 'both held: straight on');
+    // Drags, a double tap and a pinch move nothing.
+    await touches('touchStart', [[200, 700]]);
+    for (let y = 690; y > 300; y -= 40) await touches('touchMove', [[200, y]]);
+    await touches('touchEnd', []);
+    await tap([200, 500]);
+    await tap([200, 500]);
+    await touches('touchStart', [[150, 500], [250, 500]]);
+    for (let d = 10; d <= 100; d += 10) await touches('touchMove', [[150 - d, 500], [250 + d, 500]]);
+    await touches('touchEnd', []);
+    assert.deepEqual(await page.evaluate(() => [scrollX, scrollY, visualViewport.scale,
+                                                 document.scrollingElement.scrollTop]), [0, 0, 1, 0]);
+    await page.screenshot({path: join(shots, 'phone-playing.png')});
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('at rest the page runs no timer; input wakes it on its grid', async () => {
+    const context = await browser.newContext();
+    const page = await open(context);
+    await page.waitForFunction(() => Module._nuvalo_asleep() === 1, null, {timeout: 20000});
+    const ticks = await page.evaluate(() => NuvaloPage.timing.count);
+    await page.waitForTimeout(5000);
+    assert.equal(await page.evaluate(() => NuvaloPage.timing.count), ticks, 'no tick in 5 s at rest');
+    await page.keyboard.press('Space');
+    assert.equal(await probe(page, 0), 1, 'Space started a run');
+    await ticksPass(page, 5);
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('installable, and after one visit it plays offline', async () => {
+    const profile = mkdtempSync(join(scratch, 'profile-'));
+    const context = await chromium.launchPersistentContext(profile, {
+      executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium', args: chromiumArgs});
+    const page = await open(context);
+    const cdp = await context.newCDPSession(page);
+    const {installabilityErrors} = await cdp.send('Page.getInstallabilityErrors');
+    assert.deepEqual(installabilityErrors, [], 'Chromium would install it');
+    await page.waitForFunction(async () => {
+      const ready = await navigator.serviceWorker.ready;
+      return ready.active && navigator.serviceWorker.controller !== null;
+    }, null, {timeout: 20000});
+    await context.setOffline(true);
+    await page.reload();
+    await page.waitForFunction(() => window.NuvaloPage && NuvaloPage.timing.firstFrame >= 0);
+    await page.keyboard.press('Space');
+    assert.equal(await probe(page, 0), 1, 'offline, a run starts');
+    assert.deepEqual(page.errors, []);
+    await context.close();
   });
 
   test('Space starts a run, Left steers, the page never scrolls, Escape ends the game', async () => {
