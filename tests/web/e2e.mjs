@@ -9,7 +9,7 @@
 // reference frames, NUVALO_SERVER the static server, NUVALO_SHOTS where the
 // screenshots go (to be looked at).
 import {execFileSync, spawn} from 'node:child_process';
-import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
+import {mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {after, before, test} from 'node:test';
@@ -458,6 +458,9 @@ if (measureAt < 0) {
       await page.close();
     }
     const page = await open(context);
+    // A connected controller keeps the ticks coming between runs, as it does
+    // for a player holding one: the period is measured without rests.
+    await page.evaluate(() => Module._nuvalo_pads_attached(1));
     await page.keyboard.press('Space');
     const start = await page.evaluate(() => [performance.now(), NuvaloPage.timing.count]);
     await page.waitForTimeout(seconds * 1000);
@@ -480,6 +483,66 @@ if (measureAt < 0) {
                 ` 99th percentile ${q(result.work, 0.99).toFixed(3)} ms`);
     console.log(`figures: page transferred ${(transferred / 1024).toFixed(1)} KiB (gzip);` +
                 ` first frame after navigation ${loads.map((l) => l.toFixed(0)).join(', ')} ms`);
+    await context.close();
+  });
+
+  // CPU of each of the browser's processes, in % of one core over 20 s: a
+  // blank page, the game at rest with its sound unlocked, and playing.
+  test('CPU at rest and playing', async () => {
+    const ticks = (pid) => {
+      try {
+        const f = readFileSync(`/proc/${pid}/stat`, 'latin1').split(') ')[1].split(' ');
+        return Number(f[11]) + Number(f[12]); // utime + stime, in 1/100 s
+      } catch {
+        return 0;
+      }
+    };
+    const processes = (profile) => {
+      const all = readdirSync('/proc').filter((d) => /^\d+$/.test(d)).map((pid) => {
+        try {
+          return {pid, parent: readFileSync(`/proc/${pid}/stat`, 'latin1').split(') ')[1].split(' ')[1],
+                  line: readFileSync(`/proc/${pid}/cmdline`, 'latin1').replace(/\0/g, ' ')};
+        } catch {
+          return null;
+        }
+      }).filter(Boolean);
+      const ours = new Set(all.filter((p) => p.line.includes(profile) && !/--type=/.test(p.line)).map((p) => p.pid));
+      for (let grew = true; grew;) {
+        grew = false;
+        for (const p of all) if (!ours.has(p.pid) && ours.has(p.parent)) { ours.add(p.pid); grew = true; }
+      }
+      const kind = (line) => /audio\.mojom/.test(line) ? 'audio service'
+                           : /--type=renderer/.test(line) ? 'renderer'
+                           : /--type=gpu-process/.test(line) ? 'GPU'
+                           : /--type=/.test(line) ? 'other' : 'browser';
+      return all.filter((p) => ours.has(p.pid)).map((p) => ({pid: p.pid, kind: kind(p.line)}));
+    };
+    const cpu = async (profile, during = async () => {}) => {
+      const before = processes(profile).map((p) => ({...p, t: ticks(p.pid)}));
+      const t0 = performance.now();
+      while (performance.now() < t0 + 20000) await during();
+      const wall = (performance.now() - t0) / 1000;
+      const sums = {};
+      for (const p of processes(profile)) {
+        const was = before.find((b) => b.pid === p.pid)?.t ?? 0;
+        sums[p.kind] = (sums[p.kind] ?? 0) + (ticks(p.pid) - was) / wall;
+      }
+      return Object.entries(sums).map(([k, v]) => `${k} ${v.toFixed(2)} %`).join(', ');
+    };
+    const profile = mkdtempSync(join(scratch, 'cpu-'));
+    const context = await chromium.launchPersistentContext(profile, {
+      executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium', args: chromiumArgs});
+    const blank = context.pages()[0] ?? await context.newPage();
+    await blank.goto('about:blank');
+    console.log(`cpu: blank page: ${await cpu(profile)}`);
+    const page = await open(context);
+    await page.keyboard.press('ArrowLeft'); // the sound unlocked, as by a player
+    await page.waitForFunction(() => Module._nuvalo_asleep() === 1, null, {timeout: 20000});
+    console.log(`cpu: at rest: ${await cpu(profile)}`);
+    console.log(`cpu: playing: ${await cpu(profile, async () => {
+      if ((await probe(page, 0)) !== 1) await page.keyboard.press('Space');
+      await new Promise((resolve) => setTimeout(resolve, 500));
+    })}`);
     await context.close();
   });
 }
