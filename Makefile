@@ -3,7 +3,7 @@
 #   make test   installs what is missing, builds and runs every test
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format clean
+.PHONY: run test test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format lint clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -39,6 +39,13 @@ test-asan: deps-test
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# clang-tidy (.clang-tidy) over the product code and a clang-format check of
+# every source file; reads the ci build's compile commands.
+lint:
+	@scripts/install-deps.sh build lint
+	cmake --preset ci
+	scripts/lint.sh
 
 clean:
 	rm -rf build

@@ -9,6 +9,8 @@ namespace nuvalo {
 struct Stone {
     std::int32_t x = 0;
     std::int32_t y = 0;
+
+    bool operator==(const Stone&) const = default;
 };
 
 inline constexpr int kStoneCount = 9;
@@ -37,6 +39,9 @@ struct GameState {
     std::int32_t targetX = 0;       // top-left of the 25 x 25 target
     std::int32_t targetY = 0;
     std::int32_t targetKind = 0; // 0 or 1
+
+    // Member by member, never as raw bytes.
+    bool operator==(const GameState&) const = default;
 };
 
 } // namespace nuvalo

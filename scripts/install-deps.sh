@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a given task needs, only those still missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test play load fuzz windows web web-test)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test load fuzz lint windows web web-test)
 set -euo pipefail
 
 declare -A groups=(
     [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libsdl2-dev libx11-dev"
     # The package checks: Debian's own lint, menu-entry and AppStream validators.
     [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick dpkg-dev lintian desktop-file-utils appstream"
-    [play]=""
     # Keeping every core busy while the tests run (make test-under-load).
     [load]="stress-ng"
     [fuzz]="clang-14 libclang-rt-14-dev"
+    # make lint: the checker and formatter of the same release as the fuzzers' clang.
+    [lint]="clang-tidy-14 clang-format-14"
     [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick nsis"
     # The browser build: Debian's emscripten (its own clang, binaryen and
     # node), GoogleTest's sources to build for WebAssembly.

@@ -192,8 +192,8 @@ int GameWindow::run(LoopObserver* observer) {
 
 bool GameWindow::resting() const {
     return atRest(app_.state) && scheduler_.armed() && !inputSinceTick_ && !invalidated_ &&
-           !closeRequested_ && !destroyed_ && drawn_ &&
-           std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0 && !padsAttached();
+           !closeRequested_ && !destroyed_ && drawn_ && drawnState_ == app_.state &&
+           !padsAttached();
 }
 
 int GameWindow::millisFor(std::uint64_t counts) const {
@@ -322,7 +322,7 @@ void GameWindow::paint() {
     // shows. The frame is drawn from the state alone, so at rest (halted, or
     // on a finished result) this costs next to nothing.
     onPaintWithoutPixels(app_, *this);
-    if (drawn_ && std::memcmp(&drawnState_, &app_.state, sizeof(GameState)) == 0) {
+    if (drawn_ && drawnState_ == app_.state) {
         return;
     }
     drawFrame(app_.gdi, app_.state);

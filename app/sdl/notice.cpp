@@ -57,7 +57,9 @@ void draw(Bitmap& canvas, const Layout& l, std::string_view text, bool pressed) 
     drawText(s, labelX, labelY, "OK", 2);
     for (int y = labelY; y < labelY + kTextHeight; ++y) {
         for (int x = labelX; x < labelX + 16; ++x) {
-            Pixel& p = canvas.pixels[static_cast<std::size_t>(y * canvas.width + x)];
+            Pixel& p =
+                canvas.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) +
+                              static_cast<std::size_t>(x)];
             p = p == kWhite ? face : p;
         }
     }
@@ -74,7 +76,8 @@ SDL_Surface* iconSurface(std::vector<std::uint32_t>& pixels) {
     if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
         return nullptr;
     }
-    const auto count = static_cast<std::size_t>(image.width * image.height);
+    const auto count =
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
     pixels.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         pixels[i] = 0xFF000000u | image.pixels[i]; // opaque 0xAARRGGBB, a little-endian word
@@ -129,7 +132,8 @@ bool showNotice(const char* caption, std::string_view text) {
     Bitmap canvas;
     canvas.width = l.width;
     canvas.height = l.height;
-    canvas.pixels = std::make_unique<Pixel[]>(static_cast<std::size_t>(l.width * l.height));
+    canvas.pixels = std::make_unique<Pixel[]>(static_cast<std::size_t>(l.width) *
+                                              static_cast<std::size_t>(l.height));
     bool pressed = false;
     const auto show = [&] {
         draw(canvas, l, text, pressed);

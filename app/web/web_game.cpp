@@ -55,7 +55,7 @@ void WebGame::create(std::uint32_t seed) {
         return;
     }
     app_ = std::make_unique<App>();
-    rgba_ = std::make_unique<std::array<std::uint32_t, kFrameWidth * kFrameHeight>>();
+    rgba_ = std::make_unique<std::array<std::uint32_t, kFramePixels>>();
     created_ = true;
     onCreate(*app_, *this, seed);
     // The page shows the halted run at once rather than a blank canvas for
@@ -68,14 +68,14 @@ void WebGame::refuse() {
         return;
     }
     Bitmap notice;
-    notice.pixels = std::make_unique<Pixel[]>(kFrameWidth * kFrameHeight);
+    notice.pixels = std::make_unique<Pixel[]>(kFramePixels);
     notice.width = kFrameWidth;
     notice.height = kFrameHeight;
     const Surface s = surfaceOf(notice);
     fillRect(s, 0, 0, kFrameWidth, kFrameHeight, kWhite);
     drawLabel(s, (kFrameWidth - kSecondCopyNoticeWidth) / 2, (kFrameHeight - 16) / 2,
               kSecondCopyNotice);
-    rgba_ = std::make_unique<std::array<std::uint32_t, kFrameWidth * kFrameHeight>>();
+    rgba_ = std::make_unique<std::array<std::uint32_t, kFramePixels>>();
     present(notice);
     ended_ = true;
 }
@@ -153,7 +153,7 @@ void WebGame::present(const Bitmap& frame) {
     const Pixel* __restrict from = frame.pixels.get();
     std::uint32_t* __restrict to = rgba_->data();
     std::uint32_t changed = shown_ ? 0u : 1u;
-    for (std::size_t i = 0; i < kFrameWidth * kFrameHeight; ++i) {
+    for (std::size_t i = 0; i < kFramePixels; ++i) {
         const Pixel p = from[i];
         const std::uint32_t rgba =
             0xFF000000u | (p & 0xFFu) << 16 | (p & 0xFF00u) | (p >> 16 & 0xFFu);

@@ -10,6 +10,7 @@
 #include "app/tick_scheduler.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -129,7 +130,9 @@ class WebGame final : public Shell {
     // The app and the pixels handed to the page are a few megabytes: made
     // once, with the game, never per frame.
     std::unique_ptr<App> app_;
-    std::unique_ptr<std::array<std::uint32_t, kFrameWidth * kFrameHeight>> rgba_;
+    static constexpr std::size_t kFramePixels =
+        static_cast<std::size_t>(kFrameWidth) * static_cast<std::size_t>(kFrameHeight);
+    std::unique_ptr<std::array<std::uint32_t, kFramePixels>> rgba_;
     TickScheduler scheduler_;
     bool shown_ = false; // the canvas shows what rgba_ holds
     bool created_ = false;

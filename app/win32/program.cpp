@@ -277,8 +277,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 // so it gets them all.
 bool resting(HWND window, const TickTimer& timer, bool messageSinceTick) {
     return !messageSinceTick && timer.armed() && atRest(g.app.state) && g.painted &&
-           std::memcmp(&g.paintedState, &g.app.state, sizeof(GameState)) == 0 &&
-           GetUpdateRect(window, nullptr, FALSE) == 0 &&
+           g.paintedState == g.app.state && GetUpdateRect(window, nullptr, FALSE) == 0 &&
            (g.hooks == nullptr || g.hooks->afterTick == nullptr);
 }
 
