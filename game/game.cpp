@@ -1,5 +1,6 @@
 #include "game/game.h"
 
+#include "game/cues.h"
 #include "game/numbers.h"
 #include "persist/best_score.h"
 
@@ -8,9 +9,6 @@
 namespace nuvalo {
 
 namespace {
-constexpr const char* kHitSound = "Ton/ball01.wav";
-constexpr const char* kTargetSound = "Ton/magic01.wav";
-
 bool inBox(int px, int py, int left, int top, int size) {
     // Strict on every side: a star on the edge is outside.
     return left < px && px < left + size && top < py && py < top + size;
@@ -106,11 +104,11 @@ void gameTick(GameState& s, Platform& platform) {
 
     switch (checkCollision(s)) {
     case kObstacle:
-        platform.playSound(kHitSound);
+        platform.playSound(cueFile(Cue::hit));
         s.crashTimer = 1;
         break;
     case kTarget: {
-        platform.playSound(kTargetSound);
+        platform.playSound(cueFile(Cue::target));
         const int kind = s.targetKind == 1 ? 1 : 0;
         s.speed = s.speed - static_cast<float>(3 * kind + 3);
         s.targetsDown[kind] = addSaturated(s.targetsDown[kind], 1);

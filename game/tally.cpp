@@ -1,5 +1,6 @@
 #include "game/game.h"
 
+#include "game/cues.h"
 #include "game/numbers.h"
 #include "persist/best_score.h"
 
@@ -7,8 +8,6 @@ namespace nuvalo {
 
 namespace {
 constexpr int kLastTallyStep = 180;
-constexpr const char* kTallySound = "Ton/button03.wav";
-constexpr const char* kSavedSound = "Ton/decide04.wav";
 } // namespace
 
 std::int32_t runScore(const GameState& s) {
@@ -36,11 +35,11 @@ void tallyCuesAndSave(GameState& s, Platform& platform) {
     case 60:
     case 120:
     case 150:
-        platform.playSound(kTallySound);
+        platform.playSound(cueFile(Cue::tallyStep));
         break;
     case kLastTallyStep:
         if (saveBestIfHigher(runScore(s)) != 0) {
-            platform.playSound(kSavedSound);
+            platform.playSound(cueFile(Cue::saved));
         }
         break;
     default:

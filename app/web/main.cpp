@@ -4,6 +4,7 @@
 
 #include "app/frame_scale.h"
 #include "app/web/web_game.h"
+#include "game/cues.h"
 #include "persist/best_score.h"
 #include "render/surface.h"
 #include "resources/resources.h"
@@ -125,6 +126,17 @@ EMSCRIPTEN_KEEPALIVE int nuvalo_label(int which) {
 
 EMSCRIPTEN_KEEPALIVE const nuvalo::Pixel* nuvalo_label_pixels() {
     return label.pixels.get();
+}
+
+// The cue files the page fetches, from the game's one table.
+EMSCRIPTEN_KEEPALIVE int nuvalo_cue_count() {
+    return static_cast<int>(nuvalo::kCueFiles.size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* nuvalo_cue_file(int which) {
+    return which >= 0 && which < nuvalo_cue_count()
+               ? nuvalo::kCueFiles[static_cast<std::size_t>(which)]
+               : "";
 }
 
 // Another tab of this browser profile holds the game.

@@ -7,7 +7,6 @@ var NuvaloPage = (function () {
   var WIDTH = 600, HEIGHT = 450;
   var STORE_KEY = 'nuvalo/save.dat';
   var LOCK_NAME = 'nuvalo';
-  var CUES = ['Ton/ball01.wav', 'Ton/magic01.wav', 'Ton/button03.wav', 'Ton/decide04.wav'];
   var KEYS = {ArrowLeft: 37, Left: 37, ArrowRight: 39, Right: 39, ' ': 32, Spacebar: 32,
               Space: 32, Escape: 27, Esc: 27};
 
@@ -238,8 +237,11 @@ var NuvaloPage = (function () {
     }
   }
 
+  // The cue files, from the game's own table.
   function loadCues() {
-    CUES.forEach(function (path) {
+    var files = [];
+    for (var i = 0; i < Module._nuvalo_cue_count(); i++) files.push(UTF8ToString(Module._nuvalo_cue_file(i)));
+    files.forEach(function (path) {
       cues[path] = null; // the default sound until the file has come
       fetch(path).then(function (response) {
         return response.ok ? response.arrayBuffer() : null;
