@@ -124,22 +124,31 @@ void blit(Surface dst, const Bitmap& sheet, Cell cell, int x, int y, RasterOp op
     }
 }
 
+namespace {
+
+// The glyph of the character starting at bytes[i]; i moves past its trail
+// byte. A lead byte needs its trail byte within the count; a lead byte left
+// on its own at the end is a single-byte code (the font's fallback box)
+// instead of a read past the string.
+res::Glyph nextGlyph(const char* bytes, int& i, int count) {
+    const auto b = static_cast<std::uint8_t>(bytes[i]);
+    std::uint16_t code = b;
+    if (isLeadByte(b) && i + 1 < count) {
+        code = static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(bytes[i + 1]));
+        ++i;
+    }
+    return res::glyph(code);
+}
+
+} // namespace
+
 void drawText(Surface dst, int x, int y, const char* bytes, int count) {
     if (dst.pixels == nullptr || bytes == nullptr) {
         return;
     }
     Coord penX = x;
     for (int i = 0; i < count; ++i) {
-        const auto b = static_cast<std::uint8_t>(bytes[i]);
-        std::uint16_t code = b;
-        // A lead byte needs its trail byte within the count; a lead byte left
-        // on its own at the end is drawn as a single-byte code (the font's
-        // fallback box) instead of reading past the string.
-        if (isLeadByte(b) && i + 1 < count) {
-            code = static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(bytes[i + 1]));
-            ++i;
-        }
-        const res::Glyph g = res::glyph(code);
+        const res::Glyph g = nextGlyph(bytes, i, count);
         if (g.rows != nullptr && g.width > 0) {
             drawGlyph(dst, penX, y, g);
         }
@@ -153,13 +162,7 @@ int textWidth(const char* bytes, int count) {
     }
     int width = 0;
     for (int i = 0; i < count; ++i) {
-        const auto b = static_cast<std::uint8_t>(bytes[i]);
-        std::uint16_t code = b;
-        if (isLeadByte(b) && i + 1 < count) {
-            code = static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(bytes[i + 1]));
-            ++i;
-        }
-        width += res::glyph(code).width;
+        width += nextGlyph(bytes, i, count).width;
     }
     return width;
 }
