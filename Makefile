@@ -73,7 +73,7 @@ web:
 	cmake --build --preset web -j $(JOBS)
 
 # Its tests: the unit tests and golden trace under node, then the page played
-# in Debian's Chromium (headless) from a server on 127.0.0.1.
+# in Chromium, Firefox ESR and WebKitGTK from a server on 127.0.0.1.
 test-web: web
 	@scripts/install-deps.sh web-test
 	ctest --preset web -j $(JOBS)
@@ -83,10 +83,13 @@ PORT ?= 8600
 serve-web: web
 	node scripts/serve-web.mjs build/web/site $(PORT)
 
-# The page's figures over 30 s in Chromium: tick period, work per frame,
-# transfer size, time to the first frame.
+# The page's figures over 30 s in one engine (ENGINE=chromium, firefox or
+# webkit): tick period, work per tick, time to the first frame; in Chromium
+# also the CPU of each of its processes.
+ENGINE ?= chromium
 measure-web: web
 	@scripts/install-deps.sh web-test
+	cmake --preset web -DNUVALO_MEASURE_ENGINE=$(ENGINE) >/dev/null
 	cmake --build --preset web --target measure-web
 
 # Reliability runs (scripts/reliability.sh): the short fuzz run, 60 s per

@@ -16,8 +16,10 @@ declare -A groups=(
     # The browser build: Debian's emscripten (its own clang, binaryen and
     # node), GoogleTest's sources to build for WebAssembly.
     [web]="cmake make emscripten libgtest-dev libstb-dev"
-    # Its end-to-end test: Debian's Chromium, driven by playwright-core from npm.
-    [web-test]="chromium"
+    # Its end-to-end tests in three engines: Chromium (playwright-core from
+    # npm), Firefox ESR (puppeteer-core from npm) and WebKitGTK's WebDriver
+    # with its MiniBrowser, under Xvfb.
+    [web-test]="chromium firefox-esr webkit2gtk-driver xvfb"
 )
 
 wanted=()
