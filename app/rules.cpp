@@ -32,13 +32,12 @@ void onDestroy(App& app, Shell& shell) {
 }
 
 void onPaint(App& app, Shell& shell) {
-    // The whole frame is redrawn whatever needs repainting; while a result
-    // shows, this also advances its tally, so the tally counts paints.
-    composeFrame(app.gdi, app.state, shell);
-}
-
-void onPaintWithoutPixels(App& app, Shell& shell) {
-    paintWithoutPixels(app.state, shell);
+    // The tally counts paints, not time: a paint that draws nothing steps it
+    // all the same.
+    if (app.state.resultPhase != 0) {
+        advanceTally(app.state);
+        tallyCuesAndSave(app.state, shell);
+    }
 }
 
 void onKeyDown(App& app, int vk) {

@@ -43,10 +43,12 @@ inline constexpr int kButtonLeft = 460, kButtonTop = 50, kButtonRight = 540, kBu
 
 void onCreate(App& app, Shell& shell, std::uint32_t seed); // seed: the calendar time
 void onDestroy(App& app, Shell& shell);
-void onPaint(App& app, Shell& shell); // composes the frame into app.gdi
-// The paint rule for headless runs: the same effect on the game state as
-// onPaint (the result tally's step, cues and save), without drawing.
-void onPaintWithoutPixels(App& app, Shell& shell);
+// The paint rule, once per paint: while a result shows, the tally's step,
+// then its cues and, on its last step, the save. The frame the paint shows is
+// then composeFrame(app.gdi, app.state), which only reads the state: a shell
+// that has no use for the pixels (the simulator between snapshots, a desktop
+// frame that has not changed) does not compose them.
+void onPaint(App& app, Shell& shell);
 void onKeyDown(App& app, int vk);
 void onKeyUp(App& app, Shell& shell, int vk);
 // The window lost the keyboard focus: its key releases go elsewhere, so the
@@ -60,6 +62,12 @@ void onTimer(App& app, Shell& shell);
 // Only input ends it, and every way out of it starts a run, which re-arms the
 // timer.
 bool atRest(const GameState& s);
+// The mouse message's parameter as the window system packs it: x in the low
+// 16 bits, y in the high 16, each cut to its low 16 bits.
+constexpr std::uint32_t mouseParam(std::int32_t x, std::int32_t y) {
+    return (static_cast<std::uint32_t>(y) & 0xFFFFu) << 16 |
+           (static_cast<std::uint32_t>(x) & 0xFFFFu);
+}
 void onMouseMove(App& app, std::uint32_t lParam);
 void onLButtonDown(App& app, Shell& shell);
 void onLButtonUp(App& app);

@@ -29,9 +29,9 @@ int checkCollision(const GameState& s);
 // 10000 per target of kind 1, in 32-bit signed arithmetic.
 std::int32_t runScore(const GameState& s);
 
-// The state side of the result tally, run once per composed frame while a
-// result shows: `advanceTally` first (before anything is drawn), then
-// `tallyCuesAndSave` (after drawing).
+// The result tally, run by the paint rule once per paint while a result
+// shows: `advanceTally` first, then `tallyCuesAndSave`; the frame shows the
+// step the tally has reached.
 void advanceTally(GameState& s);
 void tallyCuesAndSave(GameState& s, Platform& platform);
 

@@ -3,7 +3,6 @@
 // names the sheet of every blit, so none depends on what another left behind.
 
 #include "game/game_state.h"
-#include "game/platform.h"
 #include "render/surface.h"
 
 #include <cstdint>
@@ -27,10 +26,7 @@ void drawCount(const GdiResources& gdi, Surface dst, int onesX, int y, std::int3
 
 void drawPanel(const GdiResources& gdi, Surface dst, const GameState& s);
 
-// Advances the tally one step, draws the result over the playfield, and plays
-// the tally's cues and saves the score when their step comes.
-void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& platform);
-// The result screen as the state stands, without advancing the tally.
-void drawResultScreen(const GdiResources& gdi, Surface dst, const GameState& s);
+// The result screen over the playfield, at the tally's step as it stands.
+void drawResult(const GdiResources& gdi, Surface dst, const GameState& s);
 
 } // namespace nuvalo

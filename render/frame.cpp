@@ -80,34 +80,15 @@ void drawPlayfield(const GdiResources& gdi, Surface dst, const GameState& s) {
 
 } // namespace
 
-void composeFrame(GdiResources& gdi, GameState& s, Platform& platform) {
+void composeFrame(GdiResources& gdi, const GameState& s) {
     const Surface dst = gdi.backBufferDC;
     if (s.resultPhase != 0) {
         // The result screen and the panel lay their own white grounds.
-        drawResult(gdi, dst, s, platform);
+        drawResult(gdi, dst, s);
     } else {
         drawPlayfield(gdi, dst, s);
     }
     drawPanel(gdi, dst, s);
-}
-
-void drawFrame(GdiResources& gdi, const GameState& s) {
-    const Surface dst = gdi.backBufferDC;
-    if (s.resultPhase != 0) {
-        drawResultScreen(gdi, dst, s);
-    } else {
-        drawPlayfield(gdi, dst, s);
-    }
-    drawPanel(gdi, dst, s);
-}
-
-void paintWithoutPixels(GameState& s, Platform& platform) {
-    // Exactly what composeFrame does to the state: drawResult's tally step
-    // and its cues, with nothing drawn in between.
-    if (s.resultPhase != 0) {
-        advanceTally(s);
-        tallyCuesAndSave(s, platform);
-    }
 }
 
 } // namespace nuvalo

@@ -22,13 +22,7 @@ constexpr std::int64_t kBonus1 = 10000;
 
 } // namespace
 
-void drawResult(const GdiResources& gdi, Surface dst, GameState& s, Platform& platform) {
-    advanceTally(s);
-    drawResultScreen(gdi, dst, s);
-    tallyCuesAndSave(s, platform);
-}
-
-void drawResultScreen(const GdiResources& gdi, Surface dst, const GameState& s) {
+void drawResult(const GdiResources& gdi, Surface dst, const GameState& s) {
     // Once complete everything shows; until then each line waits for its step.
     const auto shownAt = [&s](int step) { return s.resultTicks > step || s.resultPhase == 2; };
 

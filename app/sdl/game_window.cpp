@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace nuvalo::sdl {
 
@@ -100,8 +101,7 @@ bool GameWindow::create(std::uint32_t seed) {
     SDL_RendererInfo info{};
     keepsPicture_ =
         SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
-    shown_.assign(static_cast<std::size_t>(kFrameWidth) * kFrameHeight, 0);
-    mustShow_ = true;
+    shown_.forget();
     sound_.open();
 
     // The creation message: drawing resources, seeded generator, prepared run
@@ -316,16 +316,15 @@ void GameWindow::waitForEventOrTick() {
 
 void GameWindow::paint() {
     invalidated_ = false;
-    // The paint rule in two halves: what a paint does to the state (the
-    // tally's step, its cues and the save) every time, and the drawing only
-    // when the state to be shown is not the one the back buffer already
-    // shows. The frame is drawn from the state alone, so at rest (halted, or
-    // on a finished result) this costs next to nothing.
-    onPaintWithoutPixels(app_, *this);
+    // The paint rule every time; the drawing only when the state to be shown
+    // is not the one the back buffer already shows. The frame is drawn from
+    // the state alone, so at rest (halted, or on a finished result) this
+    // costs next to nothing.
+    onPaint(app_, *this);
     if (drawn_ && drawnState_ == app_.state) {
         return;
     }
-    drawFrame(app_.gdi, app_.state);
+    composeFrame(app_.gdi, app_.state);
     drawnState_ = app_.state;
     drawn_ = true;
     present(true);
@@ -341,12 +340,9 @@ void GameWindow::present(bool newFrame) {
         // A halted game or a finished result composes the same frame every
         // tick; the screen keeps the last one until the window system says
         // it lost it (an exposure, another display, another scale).
-        const std::size_t bytes = shown_.size() * sizeof(Pixel);
-        if (!mustShow_ && std::memcmp(shown_.data(), frame.pixels.get(), bytes) == 0) {
+        if (!shown_.take(frame)) {
             return;
         }
-        std::memcpy(shown_.data(), frame.pixels.get(), bytes);
-        mustShow_ = false;
         SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
                           kFrameWidth * static_cast<int>(sizeof(Pixel)));
     }

@@ -6,12 +6,12 @@
 #include "app/rules.h"
 #include "app/sdl/controls.h"
 #include "app/sdl/sound.h"
+#include "app/shown_frame.h"
 #include "app/tick_scheduler.h"
 
 #include <SDL.h>
 
 #include <cstdint>
-#include <vector>
 
 namespace nuvalo::sdl {
 
@@ -97,8 +97,7 @@ class GameWindow final : public Shell {
     GameState drawnState_{};
     bool drawn_ = false;
     // The frame last put on the screen, to tell a changed one from a repeat.
-    std::vector<Pixel> shown_;
-    bool mustShow_ = true;
+    ShownFrame shown_;
     std::uint64_t presented_ = 0;
     int scale_ = 1;
     bool keepsPicture_ = false;

@@ -115,10 +115,7 @@ int virtualKey(SDL_Keycode key) {
 }
 
 std::uint32_t packMousePosition(int x, int y) {
-    const auto word = [](int v) {
-        return static_cast<std::uint32_t>(static_cast<std::uint16_t>(std::clamp(v, -32768, 32767)));
-    };
-    return word(y) << 16 | word(x);
+    return mouseParam(std::clamp(x, -32768, 32767), std::clamp(y, -32768, 32767));
 }
 
 Messages translate(const SDL_Event& event, bool focused) {

@@ -122,10 +122,8 @@ class Simulator final : public Shell {
                 return fail(number, "expected X and Y from -32768 to 65535", line);
             }
             beginEvent(words);
-            // Packed as the window system packs them: x low, y high, 16 bits each.
-            const auto x = static_cast<std::uint32_t>(a) & 0xFFFFu;
-            const auto y = static_cast<std::uint32_t>(b) & 0xFFFFu;
-            onMouseMove(app_, y << 16 | x);
+            onMouseMove(app_,
+                        mouseParam(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b)));
         } else if (command == "lbuttondown" || command == "lbuttonup" || command == "paint") {
             if (args != 0) {
                 return fail(number, "expected no arguments", line);
@@ -147,7 +145,7 @@ class Simulator final : public Shell {
             words.word[1].copy(path, kMaxLine);
             beginEvent(words);
             if (painted_) {
-                drawFrame(app_.gdi, lastPainted_);
+                composeFrame(app_.gdi, lastPainted_);
             }
             if (!writePng(path, app_.gdi.backBufferBitmap)) {
                 return fail(number, "cannot write the PNG file", line);
@@ -242,7 +240,7 @@ class Simulator final : public Shell {
     // hundred times more than the tick. The state of the last paint is kept so
     // that a snapshot shows exactly the frame that paint would have composed.
     void paint() {
-        onPaintWithoutPixels(app_, *this);
+        onPaint(app_, *this);
         lastPainted_ = app_.state;
         painted_ = true;
     }

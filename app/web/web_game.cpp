@@ -1,5 +1,6 @@
 #include "app/web/web_game.h"
 
+#include "render/render.h"
 #include "render/surface.h"
 
 #include <cmath>
@@ -18,11 +19,6 @@ int clampTo(double v, int limit) {
         return 0;
     }
     return v >= limit - 1 ? limit - 1 : static_cast<int>(v);
-}
-
-std::uint32_t packMousePosition(FramePoint p) {
-    return (static_cast<std::uint32_t>(p.y) & 0xFFFFu) << 16 |
-           (static_cast<std::uint32_t>(p.x) & 0xFFFFu);
 }
 
 } // namespace
@@ -141,6 +137,7 @@ std::int64_t WebGame::wake() {
 void WebGame::paint() {
     invalidated_ = false;
     onPaint(*app_, *this);
+    composeFrame(app_->gdi, app_->state);
     present(app_->gdi.backBufferBitmap);
 }
 
@@ -210,7 +207,7 @@ void WebGame::keyUp(int vk) {
 void WebGame::mouseMove(FramePoint p) {
     if (running()) {
         input();
-        onMouseMove(*app_, packMousePosition(p));
+        onMouseMove(*app_, mouseParam(p.x, p.y));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/win32/display.h"
 
+#include "app/rules.h"
+
 namespace nuvalo::win32 {
 
 int frameScale(unsigned dpi) {
@@ -16,8 +18,7 @@ std::uint32_t framePosition(std::uint32_t lParam, int scale) {
     const auto s = static_cast<std::int16_t>(scale);
     const auto x = static_cast<std::int16_t>(static_cast<std::int16_t>(lParam & 0xFFFFu) / s);
     const auto y = static_cast<std::int16_t>(static_cast<std::int16_t>(lParam >> 16) / s);
-    return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16) |
-           static_cast<std::uint16_t>(x);
+    return mouseParam(x, y);
 }
 
 } // namespace nuvalo::win32

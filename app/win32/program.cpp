@@ -1,15 +1,16 @@
 #include "app/win32/program.h"
 
 #include "app/rules.h"
+#include "app/shown_frame.h"
 #include "app/win32/display.h"
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
 #include "render/gdi.h"
+#include "render/render.h"
 
 #include <mmsystem.h>
 
 #include <cstddef>
-#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -49,8 +50,7 @@ struct Program {
     int scale = 1;
     BITMAPINFO frameInfo{};
     // The frame last copied to the window, made once at start-up.
-    std::unique_ptr<Pixel[]> shownFrame;
-    bool shown = false;
+    ShownFrame shown;
     bool erased = false; // since the last paint, by the system
     // The state the last paint showed: at rest, with that frame on the screen,
     // the loop sleeps until a message comes.
@@ -147,24 +147,6 @@ void present(HDC dc) {
     }
 }
 
-// Whether the composed frame differs from the one last shown; it then
-// becomes the one shown. A halted game or a finished result composes the same
-// frame 50 times a second, and copying it to the window each time would cost
-// as much as playing.
-bool takeNewFrame() {
-    const Pixel* frame = g.app.gdi.backBufferBitmap.pixels.get();
-    if (frame == nullptr || g.shownFrame == nullptr) {
-        return true;
-    }
-    constexpr std::size_t kBytes = std::size_t{kFrameWidth} * kFrameHeight * sizeof(Pixel);
-    if (g.shown && std::memcmp(frame, g.shownFrame.get(), kBytes) == 0) {
-        return false;
-    }
-    std::memcpy(g.shownFrame.get(), frame, kBytes);
-    g.shown = true;
-    return true;
-}
-
 void runTick(HWND window) {
     onTimer(g.app, g.shell);
     if (g.hooks != nullptr && g.hooks->afterTick != nullptr && g.shell.timer != nullptr) {
@@ -195,10 +177,11 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         onPaint(g.app, g.shell);
+        composeFrame(g.app.gdi, g.app.state);
         g.paintedState = g.app.state;
         g.painted = true;
         // An unchanged frame is shown again only where the system erased it.
-        if (takeNewFrame() || g.erased) {
+        if (g.shown.take(g.app.gdi.backBufferBitmap) || g.erased) {
             present(dc);
         }
         g.erased = false;
@@ -348,8 +331,7 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     g.frameInfo.bmiHeader.biPlanes = 1;
     g.frameInfo.bmiHeader.biBitCount = 32;
     g.frameInfo.bmiHeader.biCompression = BI_RGB;
-    g.shownFrame = std::make_unique<Pixel[]>(std::size_t{kFrameWidth} * kFrameHeight);
-    g.shown = false;
+    g.shown.forget();
     g.hooks = hooks;
 
     // The timer must exist before the window: creating the window starts it.

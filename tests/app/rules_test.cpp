@@ -286,40 +286,5 @@ TEST_F(Rules, WholeRunSavesItsScoreAndTheNextRunReadsIt) {
     EXPECT_EQ(s.driftDir, driftDir);
 }
 
-TEST_F(Rules, HeadlessPaintChangesTheStateExactlyAsAComposedFrame) {
-    // The same game played twice from the same seed, once painted with pixels
-    // and once without, must pass through identical states and cues through
-    // play, crash, the whole tally and its save. (The games share the one
-    // random source, so they are played one after the other.)
-    const auto play = [](bool pixels) {
-        std::filesystem::remove("save.dat");
-        App game;
-        RecordingShell gameShell;
-        std::vector<GameState> states;
-        onCreate(game, gameShell, 77);
-        onKeyDown(game, kVkSpace);
-        onKeyUp(game, gameShell, kVkSpace);
-        for (int i = 0; i < 200000 && game.state.running == 1; ++i) {
-            onTimer(game, gameShell);
-            if (pixels) {
-                onPaint(game, gameShell);
-            } else {
-                onPaintWithoutPixels(game, gameShell);
-            }
-            states.push_back(game.state);
-        }
-        return std::make_pair(states, gameShell.sounds);
-    };
-    const auto [composed, composedSounds] = play(true);
-    const auto [headless, headlessSounds] = play(false);
-    ASSERT_EQ(composed.size(), headless.size());
-    for (std::size_t i = 0; i < composed.size(); ++i) {
-        ASSERT_EQ(std::memcmp(&composed[i], &headless[i], sizeof(GameState)), 0) << "paint " << i;
-    }
-    EXPECT_EQ(composed.back().resultPhase, 2);
-    EXPECT_EQ(composedSounds, headlessSounds);
-    EXPECT_EQ(composedSounds.back(), "Ton/decide04.wav");
-}
-
 } // namespace
 } // namespace nuvalo::test

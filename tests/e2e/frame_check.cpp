@@ -105,7 +105,7 @@ struct Reference {
         }
     }
     const Bitmap& compose() {
-        composeFrame(app.gdi, app.state, shell);
+        composeFrame(app.gdi, app.state);
         return app.gdi.backBufferBitmap;
     }
     App app;

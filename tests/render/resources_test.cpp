@@ -186,8 +186,7 @@ TEST(DrawingResources, CreatedAndReleasedOnceInOrder) {
 
     // Composing after release draws nowhere instead of into freed memory.
     GameState s = test::emptyField();
-    test::RecordingPlatform platform;
-    composeFrame(gdi, s, platform);
+    composeFrame(gdi, s);
     EXPECT_TRUE(log.empty());
 }
 

@@ -32,9 +32,8 @@ Surface frame() {
     return resources().backBufferDC;
 }
 
-void compose(GameState& s) {
-    RecordingPlatform platform;
-    composeFrame(resources(), s, platform);
+void compose(const GameState& s) {
+    composeFrame(resources(), s);
 }
 
 GameState emptyField() {

@@ -25,8 +25,8 @@ class RecordingPlatform final : public Platform {
 GdiResources& resources();
 Surface frame(); // the back buffer of resources()
 
-// Composes one frame of `s` with a throw-away platform.
-void compose(GameState& s);
+// Composes one frame of `s` into resources().
+void compose(const GameState& s);
 
 // A state with every object and the star far outside the frame.
 GameState emptyField();

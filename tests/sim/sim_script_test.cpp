@@ -2,6 +2,7 @@
 
 #include "app/rules.h"
 #include "render/png.h"
+#include "render/render.h"
 #include "tests/game/support.h"
 
 #include <cstdio>
@@ -308,6 +309,7 @@ TEST_F(Sim, SnapshotIsTheFrameTheLastPaintComposed) {
             onTimer(app, shell);
             onPaint(app, shell);
         }
+        composeFrame(app.gdi, app.state);
     };
     ticks(30);
     onKeyDown(app, kVkLeft);

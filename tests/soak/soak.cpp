@@ -241,7 +241,6 @@ class Soak {
     std::unique_ptr<App> app_;
     SoakShell shell_;
     Player* player_ = nullptr;
-    bool onPaintComposes_ = false;
     bool inRun_ = false;
     std::uint64_t session_ = 0;
     std::uint64_t ticksThisRun_ = 0;
@@ -334,21 +333,6 @@ void Soak::prepareSaveFile() {
 int Soak::run() {
     started_ = lastProgress_ = std::chrono::steady_clock::now();
     std::remove(kSaveFile);
-
-    // The paint rule may compose the frame itself or leave that to the shell;
-    // a frame is composed once per paint either way.
-    {
-        auto probe = std::make_unique<App>();
-        createDrawingResources(probe->gdi);
-        onCreate(*probe, shell_, 1);
-        const Surface dst = probe->gdi.backBufferDC;
-        expect(dst.pixels != nullptr && dst.width == kFrameWidth && dst.height == kFrameHeight,
-               "no back buffer after createDrawingResources");
-        std::fill_n(dst.pixels, dst.width * dst.height, Pixel{0x123456});
-        onPaint(*probe, shell_);
-        onPaintComposes_ = dst.pixels[kFrameWidth * kFrameHeight - 1] != 0x123456;
-        releaseDrawingResources(probe->gdi);
-    }
 
     for (std::uint64_t i = 0; figures_.ticks < options_.ticks; ++i) {
         session(i);
@@ -635,19 +619,11 @@ void Soak::paint() {
     const bool full = options_.frameEvery <= 1 ||
                       (before.crashTimer > 0 && before.crashTimer < 7) || tallyEdge ||
                       (before.speed < 0.0f && rng_.chance(8)) || rng_.chance(options_.frameEvery);
+    onPaint(*app_, shell_);
     if (full) {
         ++figures_.frames;
-        if (onPaintComposes_) {
-            onPaint(*app_, shell_);
-        } else {
-            composeFrame(app_->gdi, s, shell_);
-        }
+        composeFrame(app_->gdi, s);
         checkFrame();
-    } else if (!onPaintComposes_) {
-        onPaint(*app_, shell_);
-    } else if (s.resultPhase != 0) {
-        advanceTally(s);
-        tallyCuesAndSave(s, shell_);
     }
     expect(gAllocations == allocations, "a paint allocated memory");
     checkPaint(before);
@@ -771,7 +747,6 @@ void Soak::progress(bool last) {
                 " standing still, %" PRIu64 " at 20\n",
                 static_cast<double>(f.minSpeed), f.ticksNegativeSpeed, f.ticksStandingStill,
                 f.ticksTopSpeed);
-    std::printf("  frames composed  by %s\n", onPaintComposes_ ? "onPaint" : "composeFrame");
 }
 
 bool parseCount(const char* text, std::uint64_t& value) {

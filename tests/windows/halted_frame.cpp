@@ -4,6 +4,7 @@
 //   nuvalo_halted_frame OUT.png      (run in a folder without save.dat)
 #include "app/rules.h"
 #include "render/png.h"
+#include "render/render.h"
 
 #include <cstdio>
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     // Any seed: before the first run every object lies outside the frame.
     nuvalo::onCreate(app, shell, 1);
     nuvalo::onPaint(app, shell);
+    nuvalo::composeFrame(app.gdi, app.state);
     const bool written = nuvalo::writePng(argv[1], app.gdi.backBufferBitmap);
     nuvalo::onDestroy(app, shell);
     if (!written) {
