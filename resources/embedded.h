@@ -6,12 +6,14 @@
 
 namespace nuvalo::res::embedded {
 
+#ifndef _WIN32 // on Windows the sheets are the program's resources
 extern const std::uint8_t kemriDib[];
 extern const std::size_t kemriDibSize;
 extern const std::uint8_t steinDib[];
 extern const std::size_t steinDibSize;
 extern const std::uint8_t botanDib[];
 extern const std::size_t botanDibSize;
+#endif
 extern const std::uint8_t fontData[];
 extern const std::size_t fontDataSize;
 extern const std::uint8_t defaultWav[];

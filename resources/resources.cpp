@@ -4,6 +4,10 @@
 
 #include <array>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace nuvalo::res {
 
 namespace {
@@ -91,7 +95,29 @@ Glyph fullGlyph(unsigned lead, unsigned trail) {
 
 } // namespace
 
+#ifdef _WIN32
+// The program's own bitmap resource of that name (language 1041, as the
+// resource script stores them): a DIB without file header, as the embedded
+// sheets are elsewhere.
+std::span<const std::uint8_t> programBitmap(const char* name) {
+    HRSRC found = FindResourceExA(nullptr, MAKEINTRESOURCEA(2), name, 0x0411); // RT_BITMAP
+    HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) {
+        return {};
+    }
+    return {static_cast<const std::uint8_t*>(bytes), SizeofResource(nullptr, found)};
+}
+#endif
+
 std::span<const std::uint8_t> sheet(std::string_view name) {
+#ifdef _WIN32
+    for (const char* known : {"KEMRI", "STEIN", "BOTAN"}) {
+        if (sameName(name, known)) {
+            return programBitmap(known);
+        }
+    }
+#else
     if (sameName(name, "Kemri")) {
         return {embedded::kemriDib, embedded::kemriDibSize};
     }
@@ -101,6 +127,7 @@ std::span<const std::uint8_t> sheet(std::string_view name) {
     if (sameName(name, "Botan")) {
         return {embedded::botanDib, embedded::botanDibSize};
     }
+#endif
     return {};
 }
 
