@@ -72,4 +72,28 @@ void onMouseMove(App& app, std::uint32_t lParam);
 void onLButtonDown(App& app, Shell& shell);
 void onLButtonUp(App& app);
 
+// Closing, as a window closes: a close asked for (Escape, the close box, the
+// tab going) destroys the window once, between messages, which runs onDestroy
+// and with it the save of an unfinished tally and the quit.
+class WindowClosing {
+  public:
+    void request() { requested_ = true; }
+    // Asked for and not yet carried out.
+    bool pending() const { return requested_ && !destroyed_; }
+    bool destroyed() const { return destroyed_; }
+    // Runs onDestroy if a close is pending; true when it did.
+    bool destroyIfRequested(App& app, Shell& shell) {
+        if (!pending()) {
+            return false;
+        }
+        destroyed_ = true;
+        onDestroy(app, shell);
+        return true;
+    }
+
+  private:
+    bool requested_ = false;
+    bool destroyed_ = false;
+};
+
 } // namespace nuvalo

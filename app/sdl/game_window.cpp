@@ -182,7 +182,7 @@ int GameWindow::run(LoopObserver* observer) {
             continue;
         }
         waitForEventOrTick();
-        if (invalidated_ && !destroyed_) {
+        if (invalidated_ && !closing_.destroyed()) {
             paint();
         }
     }
@@ -192,7 +192,7 @@ int GameWindow::run(LoopObserver* observer) {
 
 bool GameWindow::resting() const {
     return atRest(app_.state) && scheduler_.armed() && !inputSinceTick_ && !invalidated_ &&
-           !closeRequested_ && !destroyed_ && drawn_ && drawnState_ == app_.state &&
+           !closing_.pending() && !closing_.destroyed() && drawn_ && drawnState_ == app_.state &&
            !padsAttached();
 }
 
@@ -258,7 +258,7 @@ void GameWindow::rest(LoopObserver* observer) {
 }
 
 void GameWindow::handle(const SDL_Event& event) {
-    if (destroyed_) {
+    if (closing_.destroyed()) {
         return;
     }
     const bool focused = window_ != nullptr && SDL_GetKeyboardFocus() == window_;
@@ -269,7 +269,7 @@ void GameWindow::handle(const SDL_Event& event) {
             dispatch(app_, *this, message);
         }
         destroyIfClosing();
-        if (destroyed_) {
+        if (closing_.destroyed()) {
             return;
         }
     }
@@ -358,11 +358,9 @@ void GameWindow::present(bool newFrame) {
 }
 
 void GameWindow::destroyIfClosing() {
-    if (!closeRequested_ || destroyed_) {
+    if (!closing_.destroyIfRequested(app_, *this)) {
         return;
     }
-    destroyed_ = true;
-    onDestroy(app_, *this);
     // Without a window there is nothing left to wait for.
     if (!quitRequested_) {
         quit(0);

@@ -65,7 +65,7 @@ class GameWindow final : public Shell {
     void armTimer() override;
     void playSound(const char* path) override;
     void invalidate() override { invalidated_ = true; }
-    void closeWindow() override { closeRequested_ = true; }
+    void closeWindow() override { closing_.request(); }
     void quit(int exitCode) override;
 
   private:
@@ -107,8 +107,7 @@ class GameWindow final : public Shell {
     bool inputSinceTick_ = false;
     // When the game came to rest; 0 while it is not.
     std::uint64_t restingSince_ = 0;
-    bool closeRequested_ = false;
-    bool destroyed_ = false;
+    WindowClosing closing_;
     bool quitRequested_ = false;
     int exitCode_ = 0;
 };

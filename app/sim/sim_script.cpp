@@ -163,10 +163,7 @@ class Simulator final : public Shell {
             return fail(number, "unknown command", line);
         }
         // Closing the window destroys it, as the default close handling does.
-        if (closeRequested_) {
-            closeRequested_ = false;
-            onDestroy(app_, *this);
-        }
+        closing_.destroyIfRequested(app_, *this);
         endEvent();
         return quitRequested_ ? Status::Exit : Status::Continue;
     }
@@ -194,7 +191,7 @@ class Simulator final : public Shell {
     }
     // Every timer message is followed by one paint anyway, so a request adds nothing.
     void invalidate() override {}
-    void closeWindow() override { closeRequested_ = true; }
+    void closeWindow() override { closing_.request(); }
     void quit(int exitCode) override {
         quitRequested_ = true;
         exitCode_ = exitCode;
@@ -269,7 +266,7 @@ class Simulator final : public Shell {
     const char* sounds_[kMaxSounds] = {};
     int soundCount_ = 0;
     std::uint64_t ticks_ = 0;
-    bool closeRequested_ = false;
+    WindowClosing closing_;
     bool quitRequested_ = false;
     int exitCode_ = kExitOk;
 };

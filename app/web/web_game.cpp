@@ -98,8 +98,8 @@ bool WebGame::mayRest() const {
     // Once the frame of a game at rest is on the screen, its ticks and paints
     // would change nothing until input comes; a controller is read only at
     // ticks, so one connected keeps them coming.
-    return atRest(app_->state) && shown_ && !invalidated_ && !inputSinceTick_ && !closeRequested_ &&
-           !padsAttached_;
+    return atRest(app_->state) && shown_ && !invalidated_ && !inputSinceTick_ &&
+           !closing_.pending() && !padsAttached_;
 }
 
 void WebGame::input() {
@@ -300,11 +300,9 @@ void WebGame::quit(int /*exitCode*/) {
 }
 
 void WebGame::destroyIfClosing() {
-    if (!closeRequested_ || !running()) {
+    if (!running() || !closing_.destroyIfRequested(*app_, *this)) {
         return;
     }
-    closeRequested_ = false;
-    onDestroy(*app_, *this);
     // Without a window there is nothing left to run.
     quit(0);
 }

@@ -109,7 +109,7 @@ class WebGame final : public Shell {
     void armTimer() override;
     void playSound(const char* path) override;
     void invalidate() override { invalidated_ = true; }
-    void closeWindow() override { closeRequested_ = true; }
+    void closeWindow() override { closing_.request(); }
     void quit(int exitCode) override;
 
   private:
@@ -138,7 +138,7 @@ class WebGame final : public Shell {
     bool created_ = false;
     bool ended_ = false;
     bool invalidated_ = false;
-    bool closeRequested_ = false;
+    WindowClosing closing_;
     bool asleep_ = false;
     bool inputSinceTick_ = false;
     bool padsAttached_ = false;
