@@ -1,7 +1,7 @@
 # A thin wrapper over the CMake presets: CMake is the build.
 #   make run    installs what is missing, builds and plays the game
 #   make test   installs what is missing, builds and runs every test
-#   make check  builds and runs the unit tests only, in well under a minute
+#   make check  builds and runs only the unit tests: seconds once built
 JOBS ?= $(shell nproc)
 
 .PHONY: run test check test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format lint clean
