@@ -1,9 +1,10 @@
 # A thin wrapper over the CMake presets: CMake is the build.
 #   make run    installs what is missing, builds and plays the game
 #   make test   installs what is missing, builds and runs every test
+#   make check  builds and runs only the unit tests: seconds once built
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format lint clean
+.PHONY: run test check test-under-load test-asan build deps-build deps-test windows test-windows web test-web serve-web measure-web fuzz fuzz-long soak-long format lint clean
 
 deps-build:
 	@scripts/install-deps.sh build
@@ -23,6 +24,15 @@ test: deps-test
 	cmake --build --preset ci -j $(JOBS)
 	ctest --preset ci -j $(JOBS)
 	scripts/reliability.sh fuzz-short 60
+
+# The quick loop while working: the same warnings-as-errors build as make
+# test, then only the tests labelled unit (tests/CMakeLists.txt gives each
+# test its label); the runs under Xvfb, the package, soak and faults wait for
+# make test.
+check: deps-build
+	cmake --preset ci
+	cmake --build --preset ci -j $(JOBS)
+	ctest --preset ci -L unit -j $(JOBS)
 
 # The same tests with every core kept busy by stress-ng, as on a machine that
 # is doing other work: they must pass there too. UNDER_LOAD names another

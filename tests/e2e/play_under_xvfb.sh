@@ -10,6 +10,8 @@
 # Exit 0 when every step passed, 77 when no X server can be started here (the
 # test is then skipped), 1 on a failed step. Screenshots stay in SHOTS_DIR.
 set -uo pipefail
+# shellcheck source=tests/support/x11.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/x11.sh"
 
 game=$1
 checker=$2
@@ -30,9 +32,7 @@ fail() {
 step() { echo "== $*"; }
 
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in xdotool xwininfo import convert; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)" >&2; exit 1; }
-done
+need test xdotool xwininfo import convert
 
 # Scratch space beside the screenshots, in the build tree, where nothing else
 # tidies up behind our back.
@@ -54,16 +54,10 @@ rm -f "$shots"/*.png
 
 # A private X server on the first free display number.
 # Large enough for the frame at twice its size.
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-started+=("$xvfb")
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    kill -0 "$xvfb" 2>/dev/null || break
-    sleep 0.1
-done
-[[ -s $work/display ]] || skip "Xvfb does not start here: $(tail -n 1 "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
+xvfb_start 1600x1200x24 "$work/xvfb.log"
+ok=$?
+started+=("$xvfb_pid")
+((ok == 0)) || skip "Xvfb does not start here: $(tail -n 1 "$work/xvfb.log")"
 
 # The game as a player starts it: its own working directory holding "Ton",
 # no sound device, this display only.
@@ -76,19 +70,6 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$work/play/Ton" "$work/check"
 cp "$sounds"/*.wav "$work/play/Ton/" 2>/dev/null || true
 cd "$work/play" || fail "no working directory"
-
-# Waits up to $1 tenths of a second for process $2 to end; its status in $rc.
-wait_exit() {
-    local limit=$1 pid=$2
-    for _ in $(seq "$limit"); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && return 1
-    wait "$pid"
-    rc=$?
-    return 0
-}
 
 shot() { # window name
     import -window "$1" -depth 8 "ppm:$work/$2.ppm" 2>>"$work/import.err" || return 1
@@ -180,7 +161,7 @@ else
     grep -q "多重起動を確認しました" "$work/second.err" ||
         fail "the second copy showed no notice"
 fi
-wait_exit 100 "$second" || fail "the second copy did not end after its notice"
+wait_exit "$second" 10 || fail "the second copy did not end after its notice"
 ((rc == 0)) || fail "the second copy ended with $rc, not 0"
 kill -0 "$first" 2>/dev/null || fail "the first copy ended too"
 shot "$window" after-second && check playing after-second 2>"$work/check.err" ||
@@ -189,7 +170,7 @@ shot "$window" after-second && check playing after-second 2>"$work/check.err" ||
 step "Escape ends the game"
 timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
 xdotool key Escape
-wait_exit 50 "$first" || fail "the game did not end on Escape"
+wait_exit "$first" 5 || fail "the game did not end on Escape"
 ((rc == 0)) || fail "the game ended with $rc, not 0"
 
 step "on a desktop scaled to 200 %"
@@ -226,10 +207,10 @@ done
 [[ $geometry == 448x212 ]] || fail "the notice at 200 % is $geometry, not 448x212"
 timeout 5 xdotool windowfocus --sync "$notice" || true
 xdotool key Return
-wait_exit 100 "$second" || fail "the second copy at 200 % did not end after its notice"
+wait_exit "$second" 10 || fail "the second copy at 200 % did not end after its notice"
 ((rc == 0)) || fail "the second copy at 200 % ended with $rc, not 0"
 kill -TERM "$scaled"
-wait_exit 50 "$scaled" || fail "the game at 200 % did not end when asked to"
+wait_exit "$scaled" 5 || fail "the game at 200 % did not end when asked to"
 
 step "without sound, and ended by the session"
 # ALSA asked for a card that is not there writes its own lines while SDL
@@ -244,6 +225,6 @@ lines=$(wc -l <"$work/third.err")
 ((lines == 1)) && grep -q "no sound" "$work/third.err" ||
     fail "expected one line about the missing sound device, got $lines: $(cat "$work/third.err")"
 kill -TERM "$third"
-wait_exit 50 "$third" || fail "the game did not end when asked to by the session"
+wait_exit "$third" 5 || fail "the game did not end when asked to by the session"
 ((rc == 0)) || fail "the game ended with $rc on SIGTERM, not 0"
 echo "PASS"

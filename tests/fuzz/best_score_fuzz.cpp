@@ -4,11 +4,11 @@
 // leaves the file byte for byte as it was or leaves exactly "%d\n" of the
 // score, and whatever was written reads back equal.
 #include "persist/best_score.h"
+#include "tests/support/check.h"
 
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,23 +24,6 @@ namespace {
 std::string gDir;
 std::string gSave;
 std::string gTemp;
-
-[[noreturn]] void fail(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::fputs("best_score_fuzz: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-    va_end(args);
-    std::abort();
-}
-
-#define CHECK(cond, ...)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fail(__VA_ARGS__);                                                                     \
-        }                                                                                          \
-    } while (0)
 
 // The reading rule modelled on the C library: a "%d" conversion is defined by
 // strtol with base 10, and strtoll's wider range saturates on its own, so

@@ -6,9 +6,9 @@
 // The work folder is given by absolute path to the fuzzer: the harness runs
 // the scripts in a folder of its own, where "save.dat" is read and written.
 #include "app/sim/sim_script.h"
+#include "tests/support/check.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -100,23 +100,6 @@ constexpr std::uint32_t kMaxTimerCount = 16;
 constexpr std::uint32_t kSeed = 20240611;
 
 std::string gDir;
-
-[[noreturn]] void fail(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::fputs("sim_script_fuzz: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-    va_end(args);
-    std::abort();
-}
-
-#define CHECK(cond, ...)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fail(__VA_ARGS__);                                                                     \
-        }                                                                                          \
-    } while (0)
 
 // The keys of a state line, in the order the contract fixes.
 constexpr const char* kKeys[] = {

@@ -33,12 +33,11 @@ faketime=$3
 sounds=$4
 base=$5
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/support/x11.sh
+source "$here/../support/x11.sh"
 
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
-for tool in xdotool import; do
-    command -v "$tool" >/dev/null ||
-        { echo "FAIL: $tool is missing (scripts/install-deps.sh test)" >&2; exit 1; }
-done
+need test xdotool import
 
 rm -rf "$base"
 mkdir -p "$base/results"
@@ -92,27 +91,10 @@ start_case() { # name
 }
 
 start_x() {
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
-    pids+=($!)
-    for _ in $(seq 100); do
-        [[ -s $dir/display ]] && break
-        sleep 0.1
-    done
-    [[ -s $dir/display ]] || result SKIP "Xvfb does not start here"
-    export DISPLAY=":$(head -n 1 "$dir/display")"
-}
-
-# Waits up to $1 tenths of a second for the game to end; its status in $rc.
-wait_exit() {
-    local limit=$1
-    for _ in $(seq "$limit"); do
-        kill -0 "$game_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$game_pid" 2>/dev/null && return 1
-    wait "$game_pid"
-    rc=$?
-    return 0
+    xvfb_start 800x600x24 "$dir/xvfb.log"
+    local ok=$?
+    pids+=("$xvfb_pid")
+    ((ok == 0)) || result SKIP "Xvfb does not start here"
 }
 
 # The start button's top-left pixel: white while halted, gray during a run.
@@ -167,7 +149,7 @@ play_run() {
     press_space
     timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
     xdotool key Escape
-    wait_exit 100 || fail "the game did not end on Escape"
+    wait_exit "$game_pid" 10 || fail "the game did not end on Escape"
     ((rc == 0)) || fail "the game ended with $rc, not 0"
 }
 
@@ -347,7 +329,7 @@ case_no_display() {
     sleep 2
     kill -0 "$game_pid" 2>/dev/null || { wait "$game_pid"; fail "with dummy video the game ended with $?"; }
     kill -TERM "$game_pid"
-    wait_exit 50 || fail "with dummy video the game did not end on SIGTERM"
+    wait_exit "$game_pid" 5 || fail "with dummy video the game did not end on SIGTERM"
     ((rc == 0)) || fail "with dummy video the game ended with $rc on SIGTERM"
     result PASS "no display, a dead display: a message, exit $unset and $dead; dummy video: ran, ended with 0"
 }

@@ -3,51 +3,9 @@
 
 #include "render/render.h"
 #include "support.h"
+#include "tests/support/alloc_count.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<long> newCalls{0};
-
-void* counted(std::size_t size) {
-    ++newCalls;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return counted(size);
-}
-void* operator new[](std::size_t size) {
-    return counted(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    ++newCalls;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    ++newCalls;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace nuvalo {
 namespace {
@@ -71,18 +29,18 @@ TEST(Allocation, ComposingFramesAllocatesNothing) {
     complete.running = 0;
     complete.resultTicks = 0;
 
-    const long before = newCalls.load();
+    const std::uint64_t before = test::allocationCount();
     composeFrame(gdi, playing);
     composeFrame(gdi, crash);
     composeFrame(gdi, tally);
     composeFrame(gdi, complete);
-    EXPECT_EQ(newCalls.load() - before, 0);
+    EXPECT_EQ(test::allocationCount() - before, 0u);
 
     // The counter does see allocations (through a volatile, or clang drops
     // the new and delete pair altogether).
     int* volatile seen = new int(1);
     delete seen;
-    EXPECT_EQ(newCalls.load() - before, 1);
+    EXPECT_EQ(test::allocationCount() - before, 1u);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "render/render.h"
 #include "tests/soak/players.h"
+#include "tests/support/alloc_count.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,54 +23,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-// Every allocation through operator new is counted: the game allocates
-// nothing per tick or per frame.
-namespace {
-std::uint64_t gAllocations = 0;
-
-void* allocate(std::size_t size) {
-    ++gAllocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (void* p = allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace nuvalo::soak {
 
@@ -403,7 +361,7 @@ void Soak::handle(const Event& e) {
     GameState& s = state();
     const GameState before = s;
     const std::uint64_t arms = shell_.timerArms;
-    const std::uint64_t allocations = gAllocations;
+    const std::uint64_t allocations = test::allocationCount();
     shell_.soundCount = 0;
     ++figures_.messages;
     bool starts = false;
@@ -446,7 +404,7 @@ void Soak::handle(const Event& e) {
         paint();
         return;
     }
-    expect(gAllocations == allocations, "%s allocated memory", lastMessage_);
+    expect(test::allocationCount() == allocations, "%s allocated memory", lastMessage_);
     expect(s.leftHeld == heldLeft_ && s.rightHeld == heldRight_, "held keys %d/%d, expected %d/%d",
            s.leftHeld, s.rightHeld, heldLeft_, heldRight_);
     expect(s.steer == heldRight_ - heldLeft_, "steer %d with keys %d/%d held", s.steer, heldLeft_,
@@ -498,13 +456,13 @@ void Soak::timer() {
     GameState& s = state();
     const GameState before = s;
     const std::uint64_t invalidations = shell_.invalidations;
-    const std::uint64_t allocations = gAllocations;
+    const std::uint64_t allocations = test::allocationCount();
     shell_.soundCount = 0;
     lastMessage_ = "timer";
     onTimer(*app_, shell_);
     ++figures_.ticks;
     ++figures_.messages;
-    expect(gAllocations == allocations, "a tick allocated memory");
+    expect(test::allocationCount() == allocations, "a tick allocated memory");
     expect(shell_.invalidations == invalidations + 1, "a tick does not ask for one repaint");
     if (before.running == 0 || before.resultPhase != 0) {
         expect(sameState(before, s) && shell_.soundCount == 0,
@@ -607,7 +565,7 @@ void Soak::noteTick() {
 void Soak::paint() {
     GameState& s = state();
     const GameState before = s;
-    const std::uint64_t allocations = gAllocations;
+    const std::uint64_t allocations = test::allocationCount();
     shell_.soundCount = 0;
     ++figures_.paints;
     ++figures_.messages;
@@ -625,7 +583,7 @@ void Soak::paint() {
         composeFrame(app_->gdi, s);
         checkFrame();
     }
-    expect(gAllocations == allocations, "a paint allocated memory");
+    expect(test::allocationCount() == allocations, "a paint allocated memory");
     checkPaint(before);
 }
 

@@ -11,7 +11,7 @@ source "$here/xvfb.sh"
 
 [[ $# -ge 2 ]] || fail "usage: $0 NUVALO_EXE TON_DIR [SECONDS]"
 exe=$(realpath "$1") ton=$(realpath "$2") seconds=${3:-20}
-need wine Xvfb xdotool
+need windows wine Xvfb xdotool
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-cpu.XXXXXX")
 trap 'cleanup; rm -rf "$work"' EXIT
 cp "$exe" "$work/nuvalo.exe"

@@ -13,7 +13,7 @@ source "$here/xvfb.sh"
 
 [[ $# -eq 3 ]] || fail "usage: $0 NUVALO_EXE HALTED_FRAME_TOOL TON_DIR"
 exe=$(realpath "$1") reference_tool=$(realpath "$2") ton=$(realpath "$3")
-need wine Xvfb xdotool xwininfo xmessage import compare convert
+need windows wine Xvfb xdotool xwininfo xmessage import compare convert
 wine_run=$here/wine-run.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-e2e.XXXXXX")
@@ -135,9 +135,8 @@ xdotool mousemove --window "$notice" 10 10
 timeout 5 xdotool windowfocus --sync "$notice" || fail "cannot focus the notice"
 sleep 0.2
 xdotool key Return
-status=0
-wait_exit "$second" 30 || status=$?
-[[ $status == 0 ]] || fail "the second copy exited with $status"
+wait_exit "$second" 30 || fail "the second copy did not end after its notice"
+((rc == 0)) || fail "the second copy exited with $rc"
 notices=$(grep -c 'L"\\591a\\91cd\\8d77\\52d5\\3092\\78ba\\8a8d\\3057\\307e\\3057\\305f"' \
     "$work/second.log" || true)
 [[ $notices == 1 ]] || fail "the notice was shown $notices times, not once with the Japanese text"
@@ -150,8 +149,7 @@ xdotool mousemove --window "$window" 100 300
 timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the game's window"
 sleep 0.2
 xdotool key Escape
-status=0
-wait_exit "$first" 30 || status=$?
-[[ $status == 0 ]] || fail "Escape ended the game with $status"
+wait_exit "$first" 30 || fail "the game did not end on Escape"
+((rc == 0)) || fail "Escape ended the game with $rc"
 echo "Escape closed the game with exit code 0"
 echo "PASS"

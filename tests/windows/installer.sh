@@ -13,7 +13,7 @@ source "$here/xvfb.sh"
 [[ $# -eq 2 ]] || fail "usage: $0 SETUP_EXE TON_DIR"
 [[ -f $1 ]] || fail "no installer at $1 (cmake --build --preset windows --target installer)"
 setup=$(realpath "$1") ton=$(realpath "$2")
-need wine Xvfb xdotool python3
+need windows wine Xvfb xdotool python3
 wine_run=$here/wine-run.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-installer.XXXXXX")
@@ -111,9 +111,8 @@ done
 score=$(cat "$dir/save.dat" 2>/dev/null || true)
 [[ $score =~ ^[1-9][0-9]*$ ]] || fail "the game saved no score in $dir (save.dat: '$score')"
 xdotool key Escape
-status=0
-wait_exit "$game" 30 || status=$?
-[[ $status == 0 ]] || fail "Escape ended the installed game with $status"
+wait_exit "$game" 30 || fail "the installed game did not end on Escape"
+((rc == 0)) || fail "Escape ended the installed game with $rc"
 echo "the installed game saved the score $score and closed"
 
 # The uninstaller copies itself away and returns at once; its copy has done its

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/xvfb.sh"
 
 [[ $# -ge 1 ]] || fail "usage: $0 TICK_PROBE_EXE [TICKS]"
-need wine Xvfb
+need windows wine Xvfb
 probe=$(realpath "$1")
 work=$(mktemp -d "${TMPDIR:-/tmp}/nuvalo-ticks.XXXXXX")
 trap 'cleanup; rm -rf "$work"' EXIT

@@ -1,5 +1,7 @@
 # Sourced by the wine tests: a private X display and clean-up of everything the
 # test started. Only processes started here are ever stopped.
+# shellcheck source=tests/support/x11.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/x11.sh"
 
 started_pids=()
 xvfb_pid=""
@@ -7,14 +9,6 @@ xvfb_pid=""
 fail() {
     echo "FAIL: $*" >&2
     exit 1
-}
-
-need() {
-    local tool
-    for tool in "$@"; do
-        command -v "$tool" >/dev/null ||
-            fail "$tool is missing (scripts/install-deps.sh windows installs it)"
-    done
 }
 
 cleanup() {
@@ -53,20 +47,7 @@ finish_work() {
 # first; the CTest registration runs these tests on their own for that.
 start_xvfb() {
     "$here/wine-run.sh" --end-session 60 || fail "an earlier wine session does not end"
-    local fdfile
-    fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local i
-    for ((i = 0; i < 100; i++)); do
-        if [[ -s $fdfile ]]; then
-            break
-        fi
-        sleep 0.1
-    done
-    [[ -s $fdfile ]] || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n1 "$fdfile")"
-    rm -f "$fdfile"
+    xvfb_start 1280x1024x24 /dev/null || fail "Xvfb did not start"
 }
 
 # Waits up to $2 seconds (default 30) until exactly $1 top-level windows named
@@ -82,18 +63,4 @@ wait_for_windows() {
         sleep 0.1
     done
     return 1
-}
-
-# Waits up to $2 seconds for the started process $1 to end; returns its exit
-# status, or 124 when it is still running.
-wait_exit() {
-    local pid=$1 limit=$2 i
-    for ((i = 0; i < limit * 10; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        return 124
-    fi
-    wait "$pid"
 }
