@@ -15,19 +15,11 @@
 // the two script lines a tick.
 #include "app/rules.h"
 #include "game/game.h"
+#include "tests/support/doubles.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
-
-class NullShell final : public nuvalo::Shell {
-  public:
-    void armTimer() override {}
-    void playSound(const char* /*path*/) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int /*exitCode*/) override {}
-};
 
 // A prepared run started without touching the best-score file.
 nuvalo::GameState startedRun() {
@@ -47,7 +39,7 @@ nuvalo::GameState startedRun() {
 // collision test. Hits are forgiven so that the run never leaves play; the
 // speed soon reaches its cap, as it does in a long run.
 void BM_GameTickPlaying(benchmark::State& state) {
-    NullShell platform;
+    nuvalo::test::QuietShell platform;
     nuvalo::GameState s = startedRun();
     s.steer = 1;
     for (auto _ : state) {
@@ -60,7 +52,7 @@ BENCHMARK(BM_GameTickPlaying);
 
 // A tick of the crash sequence: the world rises, no collision test.
 void BM_GameTickCrash(benchmark::State& state) {
-    NullShell platform;
+    nuvalo::test::QuietShell platform;
     nuvalo::GameState s = startedRun();
     s.speed = 12.5f;
     for (auto _ : state) {
@@ -74,7 +66,7 @@ BENCHMARK(BM_GameTickCrash);
 // One timer message and one paint through the message rules, as nuvalo-sim
 // and the shells run them during play.
 void BM_TimerAndPaintPlaying(benchmark::State& state) {
-    NullShell shell;
+    nuvalo::test::QuietShell shell;
     nuvalo::App app;
     app.state = startedRun();
     for (auto _ : state) {

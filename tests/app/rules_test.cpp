@@ -8,21 +8,6 @@
 namespace nuvalo::test {
 namespace {
 
-class RecordingShell : public Shell {
-  public:
-    void armTimer() override { ++timerArms; }
-    void playSound(const char* path) override { sounds.emplace_back(path); }
-    void invalidate() override { ++invalidations; }
-    void closeWindow() override { ++closes; }
-    void quit(int exitCode) override { quitCodes.push_back(exitCode); }
-
-    int timerArms = 0;
-    int invalidations = 0;
-    int closes = 0;
-    std::vector<int> quitCodes;
-    std::vector<std::string> sounds;
-};
-
 class Rules : public InTempDir {
   protected:
     void SetUp() override {

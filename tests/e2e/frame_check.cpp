@@ -16,6 +16,7 @@
 #include "app/rules.h"
 #include "render/cells.h"
 #include "render/render.h"
+#include "tests/support/doubles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -87,15 +88,6 @@ bool readPpm(const char* path, Image& image) {
     return ok;
 }
 
-class QuietShell final : public Shell {
-  public:
-    void armTimer() override {}
-    void playSound(const char*) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int) override {}
-};
-
 // The game as it opens, and its frame composed by the renderer.
 struct Reference {
     Reference() {
@@ -109,7 +101,7 @@ struct Reference {
         return app.gdi.backBufferBitmap;
     }
     App app;
-    QuietShell shell;
+    test::QuietShell shell;
 };
 
 Pixel framePixel(const Bitmap& frame, int x, int y) {

@@ -5,7 +5,7 @@
 
 #include "game/game.h"
 #include "game/game_state.h"
-#include "game/platform.h"
+#include "tests/support/doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +18,6 @@
 #include <vector>
 
 namespace nuvalo::test {
-
-class RecordingPlatform : public Platform {
-  public:
-    void armTimer() override { ++timerArms; }
-    void playSound(const char* path) override { sounds.emplace_back(path); }
-
-    int timerArms = 0;
-    std::vector<std::string> sounds;
-};
 
 class InTempDir : public ::testing::Test {
   protected:

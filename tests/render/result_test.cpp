@@ -232,16 +232,6 @@ TEST(ResultBadge, OnlyForAScoreAboveTheBestAndOnlyWhenComplete) {
     EXPECT_EQ(cells::kBadgeLeft.w, 304 - 270);
 }
 
-class RecordingShell final : public Shell {
-  public:
-    void armTimer() override {}
-    void playSound(const char* path) override { sounds.emplace_back(path); }
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int) override {}
-    std::vector<std::string> sounds;
-};
-
 // One paint as the shells make it: the paint rule, then the frame.
 void paint(GameState& s, Shell& shell) {
     App app;
@@ -255,7 +245,7 @@ void paint(GameState& s, Shell& shell) {
 // the paint that played it.
 std::vector<std::pair<int, std::string>> runTally(GameState& s) {
     std::vector<std::pair<int, std::string>> cues;
-    RecordingShell shell;
+    test::RecordingShell shell;
     for (int frameNo = 1; frameNo <= 182; ++frameNo) {
         const std::size_t before = shell.sounds.size();
         paint(s, shell);
@@ -287,7 +277,7 @@ TEST(ResultTally, CuesAndTheSaveComeOnTheirStepsThenItHalts) {
 
     // The complete screen is redrawn unchanged, silently, without saving.
     std::filesystem::remove("save.dat");
-    RecordingShell shell;
+    test::RecordingShell shell;
     for (int i = 0; i < 3; ++i) {
         paint(s, shell);
     }
@@ -320,7 +310,7 @@ TEST(ResultTally, OneLessStoredEarnsTheBadgeAndTheNewScore) {
 TEST(ResultTally, SpaceDuringTheTallyIsIgnoredAndRestartsAfterIt) {
     InTempDir dir;
     App app;
-    RecordingShell shell;
+    test::RecordingShell shell;
     app.state = finishedRun(234.9f, 3, 1, 0.0f);
     app.state.resultTicks = 100;
     onKeyDown(app, kVkSpace);

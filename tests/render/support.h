@@ -1,25 +1,18 @@
 #pragma once
 // Shared helpers of the renderer tests: one set of drawing resources for the
-// whole program, a platform that records cues, and readers that look at
+// whole program, and readers that look at
 // regions of a frame in terms of sheet cells, digits and text.
 
 #include "game/game_state.h"
 #include "game/platform.h"
 #include "render/gdi.h"
 #include "render/surface.h"
+#include "tests/support/doubles.h"
 
 #include <string>
 #include <vector>
 
 namespace nuvalo::test {
-
-class RecordingPlatform final : public Platform {
-  public:
-    void armTimer() override { ++timersArmed; }
-    void playSound(const char* path) override { sounds.emplace_back(path); }
-    std::vector<std::string> sounds;
-    int timersArmed = 0;
-};
 
 // Created on first use, released when the program ends.
 GdiResources& resources();

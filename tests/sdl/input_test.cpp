@@ -150,17 +150,6 @@ TEST(Translate, CloseBoxQuitAndExposure) {
     EXPECT_TRUE(messagesOf(text).empty()) << "no character messages";
 }
 
-class RecordingShell final : public Shell {
-  public:
-    void armTimer() override { ++arms; }
-    void playSound(const char*) override {}
-    void invalidate() override {}
-    void closeWindow() override { ++closes; }
-    void quit(int) override {}
-    int arms = 0;
-    int closes = 0;
-};
-
 // Events all the way into the shared rules, as the window delivers them.
 class Delivery : public test::InTempDir {
   protected:
@@ -179,7 +168,7 @@ class Delivery : public test::InTempDir {
     }
 
     App app;
-    RecordingShell shell;
+    test::RecordingShell shell;
 };
 
 TEST_F(Delivery, ClickWithoutPriorMotionStartsFromTheButtonCorners) {
@@ -391,10 +380,10 @@ TEST_F(Pad, AStartsOnReleaseOnlyWhileHaltedAndBackCloses) {
     EXPECT_EQ(app.state.running, 0);
     button(SDL_CONTROLLER_BUTTON_A, false);
     EXPECT_EQ(app.state.running, 1);
-    const int arms = shell.arms;
+    const int arms = shell.timerArms;
     button(SDL_CONTROLLER_BUTTON_A, true);
     button(SDL_CONTROLLER_BUTTON_A, false);
-    EXPECT_EQ(shell.arms, arms) << "no new run during play";
+    EXPECT_EQ(shell.timerArms, arms) << "no new run during play";
 
     button(SDL_CONTROLLER_BUTTON_BACK, true);
     EXPECT_EQ(shell.closes, 0);

@@ -280,15 +280,6 @@ TEST_F(Sim, LastLineWithoutALineFeedStillRuns) {
     EXPECT_EQ(field(lines[3], "tick"), "2");
 }
 
-class QuietShell final : public Shell {
-  public:
-    void armTimer() override {}
-    void playSound(const char*) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int) override {}
-};
-
 TEST_F(Sim, SnapshotIsTheFrameTheLastPaintComposed) {
     // The simulator draws only when asked; its picture must still be the one
     // the real paint rule composed at the last paint, even after later events.

@@ -5,19 +5,11 @@
 #include "app/rules.h"
 #include "render/png.h"
 #include "render/render.h"
+#include "tests/support/doubles.h"
 
 #include <cstdio>
 
 namespace {
-
-class QuietShell final : public nuvalo::Shell {
-  public:
-    void armTimer() override {}
-    void playSound(const char* /*path*/) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int /*exitCode*/) override {}
-};
 
 nuvalo::App app;
 
@@ -28,7 +20,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: nuvalo_halted_frame OUT.png\n");
         return 2;
     }
-    QuietShell shell;
+    nuvalo::test::QuietShell shell;
     // Any seed: before the first run every object lies outside the frame.
     nuvalo::onCreate(app, shell, 1);
     nuvalo::onPaint(app, shell);
