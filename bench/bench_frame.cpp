@@ -4,6 +4,7 @@
 // The budget is 2 (composing costs at most twice the copy).
 
 #include "render/render.h"
+#include "tests/support/states.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,27 +39,6 @@ void copyOnce(CopyBuffers& b) {
     std::memcpy(b.to.get(), b.from.get(), kFrameBytes);
     benchmark::DoNotOptimize(b.to.get());
     benchmark::ClobberMemory();
-}
-
-GameState playing() {
-    GameState s;
-    s.running = 1;
-    s.starX = 212;
-    s.starY = 80;
-    s.distance = 1234.56f;
-    s.speed = 12.34f;
-    s.bestScore = 20345.0f;
-    s.targetsDown[0] = 2;
-    s.targetsDown[1] = 1;
-    for (int i = 0; i < kStoneCount; ++i) {
-        s.stones[i] = Stone{60 + (i % 4) * 70, 40 + 50 * i};
-    }
-    s.targetX = 250;
-    s.targetY = 150;
-    s.targetKind = 1;
-    s.boulderX = 300;
-    s.boulderY = 330;
-    return s;
 }
 
 // Right after the frames, as many plain copies (up to a limit) are timed the
@@ -98,27 +78,27 @@ void BM_CopyFrame(benchmark::State& state) {
 BENCHMARK(BM_CopyFrame);
 
 void BM_ComposePlayfield(benchmark::State& state) {
-    composeLoop(state, playing());
+    composeLoop(state, test::midRun());
 }
 BENCHMARK(BM_ComposePlayfield);
 
 // The heaviest crash frame: the white flash over the background.
 void BM_ComposeCrashFlash(benchmark::State& state) {
-    GameState s = playing();
+    GameState s = test::midRun();
     s.crashTimer = 2;
     composeLoop(state, s);
 }
 BENCHMARK(BM_ComposeCrashFlash);
 
 void BM_ComposeCrashCurtain(benchmark::State& state) {
-    GameState s = playing();
+    GameState s = test::midRun();
     s.crashTimer = 300;
     composeLoop(state, s);
 }
 BENCHMARK(BM_ComposeCrashCurtain);
 
 void BM_ComposeResultTally(benchmark::State& state) {
-    GameState s = playing();
+    GameState s = test::midRun();
     s.crashTimer = 600;
     s.resultPhase = 1;
     s.resultTicks = 155;
@@ -127,7 +107,7 @@ void BM_ComposeResultTally(benchmark::State& state) {
 BENCHMARK(BM_ComposeResultTally);
 
 void BM_ComposeResultComplete(benchmark::State& state) {
-    GameState s = playing();
+    GameState s = test::midRun();
     s.crashTimer = 600;
     s.resultPhase = 2;
     s.running = 0;

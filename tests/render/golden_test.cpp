@@ -11,6 +11,7 @@
 #include "render/png.h"
 #include "render/render.h"
 #include "support.h"
+#include "tests/support/states.h"
 
 #include <gtest/gtest.h>
 
@@ -74,28 +75,6 @@ TEST(Png, CompressesFlatFramesAndReportsFailures) {
     EXPECT_EQ(readPng(scratch("missing-dir/frame.png").string().c_str()).pixels, nullptr);
 }
 
-GameState midRun() {
-    GameState s;
-    s.running = 1;
-    s.starX = 212;
-    s.starY = 80;
-    s.distance = 1234.56f;
-    s.speed = 12.34f;
-    s.bestScore = 20345.0f;
-    s.targetsDown[0] = 2;
-    s.targetsDown[1] = 1;
-    for (int i = 0; i < kStoneCount; ++i) {
-        s.stones[i] = Stone{60 + (i % 4) * 70 - (i % 2) * 25, 40 + 50 * i};
-    }
-    // The target over stone 2 and the boulder over stone 6 show the overlaps.
-    s.targetX = 212;
-    s.targetY = 150;
-    s.targetKind = 1;
-    s.boulderX = 215;
-    s.boulderY = 325;
-    return s;
-}
-
 GameState completeResult() {
     GameState s = test::emptyField();
     s.running = 0;
@@ -144,7 +123,7 @@ void expectGolden(const std::string& name) {
 }
 
 TEST(Golden, MidRunPlayfield) {
-    GameState s = midRun();
+    GameState s = test::midRun();
     test::compose(s);
     expectGolden("mid-run");
 }
