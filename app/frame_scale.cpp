@@ -23,6 +23,11 @@ int largestWholeScale(double width, double height) {
     return fit >= 1.0 ? static_cast<int>(std::min(std::floor(fit), 1024.0)) : 0;
 }
 
+int desktopFactor(double scale) {
+    constexpr double kLargest = 16.0;
+    return scale >= 1.0 ? static_cast<int>(std::min(std::floor(scale), kLargest)) : 0;
+}
+
 double fillingScale(double width, double height) {
     constexpr double kWholeShare = 0.85;
     const double fit = exactFit(width, height);

@@ -15,4 +15,10 @@ int largestWholeScale(double width, double height);
 // its width), drawn nearest-neighbour all the same. 0 for an empty space.
 double fillingScale(double width, double height);
 
+// The whole factor a desktop's scale setting asks of the frame (1.0 being
+// 100 %, 96 dots per inch): its whole part, 1 to 16. The frame is never
+// stretched by a fraction of a pixel on the desktop; 0 for no setting (below
+// 1, or not a number), for the caller to look elsewhere.
+int desktopFactor(double scale);
+
 } // namespace nuvalo

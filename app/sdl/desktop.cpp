@@ -28,8 +28,6 @@ int onXError(Display* display, XErrorEvent* error) {
 }
 #endif
 
-constexpr int kLargestScale = 16;
-
 // A positive scale written as a number, rounded down; 0 when unset or not one.
 int parsedScale(const char* text) {
     if (text == nullptr || *text == '\0') {
@@ -37,10 +35,10 @@ int parsedScale(const char* text) {
     }
     char* end = nullptr;
     const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !(value >= 1.0)) {
+    if (end == text || *end != '\0') {
         return 0;
     }
-    return static_cast<int>(std::min(std::floor(value), static_cast<double>(kLargestScale)));
+    return desktopFactor(value);
 }
 
 } // namespace
@@ -53,14 +51,14 @@ bool showsNothing(std::string_view videoDriver, const char* requestedDriver) {
 int frameScale(const ScaleSources& sources) {
     int scale = 0;
     if (sources.systemScale >= 1.0f) {
-        scale = static_cast<int>(std::min(sources.systemScale, static_cast<float>(kLargestScale)));
+        scale = desktopFactor(sources.systemScale);
     } else {
         scale = parsedScale(sources.gdkScale);
         if (scale == 0) {
             scale = parsedScale(sources.qtScaleFactor);
         }
         if (scale == 0) {
-            scale = std::min(sources.xftDpi / 96, kLargestScale);
+            scale = desktopFactor(sources.xftDpi / 96.0);
         }
     }
     if (sources.screenWidth > 0 && sources.screenHeight > 0) {

@@ -1,12 +1,14 @@
 #include "app/win32/display.h"
 
+#include "app/frame_scale.h"
 #include "app/rules.h"
+
+#include <algorithm>
 
 namespace nuvalo::win32 {
 
 int frameScale(unsigned dpi) {
-    const unsigned scale = dpi / kBaseDpi;
-    return scale >= 2 ? static_cast<int>(scale < 16 ? scale : 16) : 1;
+    return std::max(desktopFactor(static_cast<double>(dpi) / kBaseDpi), 1);
 }
 
 std::uint32_t framePosition(std::uint32_t lParam, int scale) {
