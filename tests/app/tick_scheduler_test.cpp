@@ -2,7 +2,7 @@
 
 #include "app/rules.h"
 #include "game/game.h"
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 

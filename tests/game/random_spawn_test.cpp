@@ -1,4 +1,4 @@
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <array>
 

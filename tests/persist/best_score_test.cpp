@@ -1,6 +1,6 @@
 #include "persist/best_score.h"
 
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "app/sdl/game_window.h"
 
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "app/sdl/controls.h"
 
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

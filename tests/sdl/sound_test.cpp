@@ -1,7 +1,7 @@
 #include "app/sdl/sound.h"
 
 #include "resources/resources.h"
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 

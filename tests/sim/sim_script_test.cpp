@@ -3,7 +3,7 @@
 #include "app/rules.h"
 #include "render/png.h"
 #include "render/render.h"
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <cstdio>
 #include <sstream>

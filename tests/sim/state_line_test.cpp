@@ -2,7 +2,7 @@
 // these cases hold it to exactly what printf would have written, at the
 // extremes a hostile script or a long run can reach.
 #include "app/sim/state_line.h"
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -28,4 +28,23 @@ inline GameState midRun() {
     return s;
 }
 
+// A run in progress with every object far below the frame, so that ticks run
+// undisturbed until a test places something in the star's way.
+inline GameState quietRun() {
+    GameState s;
+    s.running = 1;
+    s.starX = 200;
+    s.starY = 80;
+    s.distance = 1000.0f;
+    s.speed = 5.0f;
+    for (int i = 0; i < kStoneCount; ++i) {
+        s.stones[i] = {100, 1000000 + 50 * i};
+    }
+    s.boulderX = 100;
+    s.boulderY = 1000000;
+    s.targetX = 100;
+    s.targetY = 2000000;
+    return s;
+}
+
 } // namespace nuvalo::test

@@ -2,7 +2,7 @@
 // the frames it is handed and the cues it is asked to play.
 #include "app/web/web_game.h"
 
-#include "tests/game/support.h"
+#include "tests/support/fixtures.h"
 
 #include <cmath>
 

@@ -1,11 +1,12 @@
 #pragma once
-// Shared helpers for the core tests: a recording platform and a fixture that
-// runs each test in a fresh working directory (the game reads and writes
-// "save.dat" in the current directory).
+// What most tests stand on: a fixture that runs each test in a fresh working
+// directory (the game reads and writes "save.dat" in the current directory),
+// a scratch file, and with them the shared doubles and states.
 
 #include "game/game.h"
 #include "game/game_state.h"
 #include "tests/support/doubles.h"
+#include "tests/support/states.h"
 
 #include <gtest/gtest.h>
 
@@ -69,25 +70,6 @@ inline std::FILE* scratchFile() {
     }
     return file;
 #endif
-}
-
-// A run in progress with every object far below the frame, so that ticks run
-// undisturbed until a test places something in the star's way.
-inline GameState quietRun() {
-    GameState s;
-    s.running = 1;
-    s.starX = 200;
-    s.starY = 80;
-    s.distance = 1000.0f;
-    s.speed = 5.0f;
-    for (int i = 0; i < kStoneCount; ++i) {
-        s.stones[i] = {100, 1000000 + 50 * i};
-    }
-    s.boulderX = 100;
-    s.boulderY = 1000000;
-    s.targetX = 100;
-    s.targetY = 2000000;
-    return s;
 }
 
 } // namespace nuvalo::test
