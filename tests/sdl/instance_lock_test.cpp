@@ -1,10 +1,11 @@
 #include "app/sdl/instance_lock.h"
 
+#include "tests/support/fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,19 +38,11 @@ TEST(LockPath, RuntimeDirectoryOrTmpWithTheUser) {
     EXPECT_EQ(lockPath("x11-:0", "relative/dir", 42), "/tmp/nuvalo-42-x11-:0.lock");
 }
 
-class Lock : public ::testing::Test {
+// Each test in a fresh folder of its own, which holds its lock files.
+class Lock : public test::InTempDir {
   protected:
-    void SetUp() override {
-        std::random_device entropy;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("nuvalo-lock-test-" + std::to_string(entropy()) + std::to_string(entropy()));
-        std::filesystem::create_directory(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::string path(const char* key) const { return lockPath(key, dir_.c_str(), ::getuid()); }
+    static std::filesystem::path dir() { return std::filesystem::current_path(); }
+    static std::string path(const char* key) { return lockPath(key, dir().c_str(), ::getuid()); }
 
     // Forks a process that takes the lock and waits; returns its pid once it holds it.
     pid_t holderProcess(const std::string& lockFile) {
@@ -72,8 +65,6 @@ class Lock : public ::testing::Test {
         EXPECT_EQ(status, 'y');
         return pid;
     }
-
-    std::filesystem::path dir_;
 };
 
 TEST_F(Lock, SecondLockOnTheSameDisplayIsRefused) {
@@ -105,11 +96,11 @@ TEST_F(Lock, ALockOfAHolderThatDiedIsFree) {
 }
 
 TEST_F(Lock, PlantedLinksAndMissingDirectoriesAreNotUsed) {
-    std::filesystem::create_symlink(dir_ / "elsewhere", path("x11-:5"));
+    std::filesystem::create_symlink(dir() / "elsewhere", path("x11-:5"));
     InstanceLock lock;
     EXPECT_EQ(lock.acquire(path("x11-:5")), InstanceLock::Result::Unavailable);
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "elsewhere")) << "the link was not followed";
-    EXPECT_EQ(lock.acquire((dir_ / "no-such-dir" / "x.lock").string()),
+    EXPECT_FALSE(std::filesystem::exists(dir() / "elsewhere")) << "the link was not followed";
+    EXPECT_EQ(lock.acquire((dir() / "no-such-dir" / "x.lock").string()),
               InstanceLock::Result::Unavailable);
 }
 
