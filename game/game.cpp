@@ -2,7 +2,6 @@
 
 #include "game/cues.h"
 #include "game/numbers.h"
-#include "persist/best_score.h"
 
 #include <algorithm>
 
@@ -15,7 +14,7 @@ bool inBox(int px, int py, int left, int top, int size) {
 }
 } // namespace
 
-void startRun(GameState& s, Platform& platform) {
+void startRun(GameState& s, float best, Effects& out) {
     s.starX = 200;
     s.starY = -20;
     s.targetsDown[1] = 0;
@@ -26,11 +25,11 @@ void startRun(GameState& s, Platform& platform) {
     respawnBoulder(s);
     respawnTarget(s);
     respawnStones(s);
-    s.bestScore = loadBest();
+    s.bestScore = best;
     s.crashTimer = 0;
     s.resultPhase = 0;
     s.running = 1;
-    platform.armTimer();
+    out.timerArmed = true;
 }
 
 int checkCollision(const GameState& s) {
@@ -48,7 +47,7 @@ int checkCollision(const GameState& s) {
     return kNothing;
 }
 
-void gameTick(GameState& s, Platform& platform) {
+void gameTick(GameState& s, Effects& out) {
     if (s.running == 0) {
         return;
     }
@@ -104,11 +103,11 @@ void gameTick(GameState& s, Platform& platform) {
 
     switch (checkCollision(s)) {
     case kObstacle:
-        platform.playSound(cueFile(Cue::hit));
+        out.play(Cue::hit);
         s.crashTimer = 1;
         break;
     case kTarget: {
-        platform.playSound(cueFile(Cue::target));
+        out.play(Cue::target);
         const int kind = s.targetKind == 1 ? 1 : 0;
         s.speed = s.speed - static_cast<float>(3 * kind + 3);
         s.targetsDown[kind] = addSaturated(s.targetsDown[kind], 1);

@@ -2,25 +2,27 @@
 // Run start, spawning, the simulation tick and the collision test.
 
 #include "game/game_state.h"
-#include "game/platform.h"
+#include "game/effects.h"
 
 #include <cstdint>
 
 namespace nuvalo {
 
 // The game's own random source: a 32-bit linear congruential generator with
-// 15-bit results. It keeps the C library's names but never its sequence.
-void srand(std::uint32_t seed);
-int rand();
+// 15-bit results, kept in the state. It keeps the C library's names but never
+// its sequence.
+void srand(GameState& s, std::uint32_t seed);
+int rand(GameState& s);
 
-void startRun(GameState& s, Platform& platform);
+// `best` is the best score kept at this moment: read afresh at every run start.
+void startRun(GameState& s, float best, Effects& out);
 
 void respawnStones(GameState& s);
 void respawnBoulder(GameState& s);
 void respawnTarget(GameState& s);
 void driftTarget(GameState& s);
 
-void gameTick(GameState& s, Platform& platform);
+void gameTick(GameState& s, Effects& out);
 
 enum Collision : int { kNothing = 0, kObstacle = 1, kTarget = 2 };
 int checkCollision(const GameState& s);
@@ -31,12 +33,12 @@ std::int32_t runScore(const GameState& s);
 
 // The result tally, run by the paint rule once per paint while a result
 // shows: `advanceTally` first, then `tallyCuesAndSave`; the frame shows the
-// step the tally has reached.
+// step the tally has reached. Its last step asks for the score to be kept.
 void advanceTally(GameState& s);
-void tallyCuesAndSave(GameState& s, Platform& platform);
+void tallyCuesAndSave(const GameState& s, Effects& out);
 
-// For a window closing while the tally runs: saves the run's score, without a
-// sound, if the tally has not yet reached its own save.
-void saveUnfinishedTally(const GameState& s);
+// For a window closing while the tally runs: asks for the run's score to be
+// kept, without a sound, if the tally has not yet reached its own save.
+void saveUnfinishedTally(const GameState& s, Effects& out);
 
 } // namespace nuvalo

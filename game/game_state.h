@@ -1,5 +1,5 @@
 #pragma once
-// The one program-wide record of game, input and phase state.
+// The one record of game, input and phase state, the random source's included.
 
 #include <cstdint>
 
@@ -39,6 +39,9 @@ struct GameState {
     std::int32_t targetX = 0;       // top-left of the 25 x 25 target
     std::int32_t targetY = 0;
     std::int32_t targetKind = 0; // 0 or 1
+    // The random source's state: each game draws from its own, so two games
+    // in one process never disturb each other's sequence.
+    std::uint32_t randomState = 0;
 
     // Member by member, never as raw bytes.
     bool operator==(const GameState&) const = default;

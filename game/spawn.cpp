@@ -5,8 +5,8 @@
 namespace nuvalo {
 
 void respawnStones(GameState& s) {
-    int x = rand() % 376;
-    int step = (rand() % 13 - 6) * 3;
+    int x = rand(s) % 376;
+    int step = (rand(s) % 13 - 6) * 3;
     for (int i = 0; i < kStoneCount; ++i) {
         s.stones[i].y = 500 + 50 * i;
         s.stones[i].x = x;
@@ -21,14 +21,14 @@ void respawnStones(GameState& s) {
 }
 
 void respawnBoulder(GameState& s) {
-    s.boulderY = 500 + rand() % 100;
-    s.boulderX = rand() % 350;
+    s.boulderY = 500 + rand(s) % 100;
+    s.boulderX = rand(s) % 350;
 }
 
 void respawnTarget(GameState& s) {
-    s.targetY = 1500 + rand() % 500;
-    s.targetX = rand() % 375;
-    s.targetKind = rand() % 4 == 0 ? 1 : 0;
+    s.targetY = 1500 + rand(s) % 500;
+    s.targetX = rand(s) % 375;
+    s.targetKind = rand(s) % 4 == 0 ? 1 : 0;
 }
 
 void driftTarget(GameState& s) {

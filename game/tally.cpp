@@ -2,7 +2,6 @@
 
 #include "game/cues.h"
 #include "game/numbers.h"
-#include "persist/best_score.h"
 
 namespace nuvalo {
 
@@ -27,7 +26,7 @@ void advanceTally(GameState& s) {
     }
 }
 
-void tallyCuesAndSave(GameState& s, Platform& platform) {
+void tallyCuesAndSave(const GameState& s, Effects& out) {
     if (s.resultPhase != 1) {
         return;
     }
@@ -35,23 +34,21 @@ void tallyCuesAndSave(GameState& s, Platform& platform) {
     case 60:
     case 120:
     case 150:
-        platform.playSound(cueFile(Cue::tallyStep));
+        out.play(Cue::tallyStep);
         break;
     case kLastTallyStep:
-        if (saveBestIfHigher(runScore(s)) != 0) {
-            platform.playSound(cueFile(Cue::saved));
-        }
+        out.save = SaveRequest{runScore(s), true};
         break;
     default:
         break;
     }
 }
 
-void saveUnfinishedTally(const GameState& s) {
+void saveUnfinishedTally(const GameState& s, Effects& out) {
     // The run is over once its tally shows; quitting before the tally has
     // saved must not cost the player the score.
     if (s.resultPhase == 1 && s.resultTicks < kLastTallyStep) {
-        saveBestIfHigher(runScore(s));
+        out.save = SaveRequest{runScore(s), false};
     }
 }
 

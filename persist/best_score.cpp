@@ -159,8 +159,6 @@ std::FILE* createExclusively(const char* path, bool& forbidden) {
     return file;
 }
 
-SaveStore* installedStore = nullptr;
-
 StoredValue readFromStore(SaveStore& store) {
     StoredValue stored;
     std::string text;
@@ -200,9 +198,6 @@ ScoreText scoreText(std::int32_t score) {
 }
 
 StoredValue readStored(const char* path) {
-    if (installedStore != nullptr) {
-        return readFromStore(*installedStore);
-    }
     StoredValue stored;
     bool locked = false;
     std::FILE* file = openPlainFile(path, locked);
@@ -308,36 +303,43 @@ std::optional<std::int32_t> parseBest(const char* text, std::size_t length) {
     return reader.value();
 }
 
+namespace {
+// Whether `score` may go in over what is stored.
+bool mayReplace(const StoredValue& stored, std::int32_t score) {
+    // A save.dat the player has locked may hold a greater number we cannot see.
+    if (stored.kind == StoredValue::Kind::Locked) {
+        return false;
+    }
+    // A file without a readable number counts as 0; only a missing file lets
+    // a negative score through.
+    return stored.kind != StoredValue::Kind::Read || stored.value.value_or(0) <= score;
+}
+} // namespace
+
 float loadBest(const char* path) {
     return static_cast<float>(readStored(path).value.value_or(0));
 }
 
-int saveBestIfHigher(std::int32_t score, const char* path) {
-    const StoredValue stored = readStored(path);
-    // A save.dat the player has locked may hold a greater number we cannot see.
-    if (stored.kind == StoredValue::Kind::Locked) {
-        return 0;
-    }
-    if (stored.kind == StoredValue::Kind::Read) {
-        // A file without a readable number counts as 0; only a missing file
-        // lets a negative score through.
-        if (stored.value.value_or(0) > score) {
-            return 0;
-        }
-        // A save.dat the player has made read-only stays as it is.
-        if (installedStore == nullptr && !isWritable(path)) {
-            return 0;
-        }
-    }
-    const ScoreText text = scoreText(score);
-    if (installedStore != nullptr) {
-        return installedStore->write(text.bytes, static_cast<std::size_t>(text.length)) ? 1 : 0;
-    }
-    return writeAtomically(text, path) ? 1 : 0;
+float loadBest(SaveStore& store) {
+    return static_cast<float>(readFromStore(store).value.value_or(0));
 }
 
-void useSaveStore(SaveStore* store) {
-    installedStore = store;
+int saveBestIfHigher(std::int32_t score, const char* path) {
+    const StoredValue stored = readStored(path);
+    // A save.dat the player has made read-only stays as it is.
+    if (!mayReplace(stored, score) ||
+        (stored.kind == StoredValue::Kind::Read && !isWritable(path))) {
+        return 0;
+    }
+    return writeAtomically(scoreText(score), path) ? 1 : 0;
+}
+
+int saveBestIfHigher(std::int32_t score, SaveStore& store) {
+    if (!mayReplace(readFromStore(store), score)) {
+        return 0;
+    }
+    const ScoreText text = scoreText(score);
+    return store.write(text.bytes, static_cast<std::size_t>(text.length)) ? 1 : 0;
 }
 
 } // namespace nuvalo

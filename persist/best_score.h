@@ -19,7 +19,7 @@ float loadBest(const char* path = kSaveFile);
 int saveBestIfHigher(std::int32_t score, const char* path = kSaveFile);
 
 // Where the text of "save.dat" is kept on a system without files for the game
-// (a browser's storage). The game uses the file unless a shell installs one.
+// (a browser's storage).
 class SaveStore {
   public:
     enum class Found {
@@ -35,9 +35,9 @@ class SaveStore {
     ~SaveStore() = default;
 };
 
-// Keeps the best score in `store` from now on instead of the file (the path
-// arguments above are then not used); nullptr goes back to the file.
-void useSaveStore(SaveStore* store);
+// The same two operations on a store instead of the file.
+float loadBest(SaveStore& store);
+int saveBestIfHigher(std::int32_t score, SaveStore& store);
 
 // Reads the stored number from the file's bytes as a "%d" conversion would:
 // white space skipped, an optional sign, then digits up to the first other

@@ -2,9 +2,9 @@
 
 #include "app/sim/state_line.h"
 
-#include "app/rules.h"
+#include "host/host.h"
+#include "persist/best_score.h"
 #include "render/png.h"
-#include "render/render.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -86,11 +86,12 @@ bool parseNumber(std::string_view text, std::int64_t low, std::int64_t high, std
 class Simulator final : public Shell {
   public:
     Simulator(const Options& options, std::FILE* out, std::FILE* err)
-        : options_(options), out_(options.quiet ? nullptr : out), finalOut_(out), err_(err) {}
+        : options_(options), out_(options.quiet ? nullptr : out), finalOut_(out), err_(err),
+          host_(*this, kClockFrequency, false) {}
 
     void create() {
         beginEvent("create");
-        onCreate(app_, *this, options_.seed);
+        host_.create(options_.seed);
         endEvent();
     }
 
@@ -111,30 +112,23 @@ class Simulator final : public Shell {
                 return fail(number, "expected a virtual key from 0 to 255", line);
             }
             beginEvent(words);
-            if (command == "keydown") {
-                onKeyDown(app_, static_cast<int>(a));
-            } else {
-                onKeyUp(app_, *this, static_cast<int>(a));
-            }
+            key(static_cast<int>(a), command == "keydown");
         } else if (command == "mousemove") {
             if (args != 2 || !parseNumber(words.word[1], -32768, 65535, a) ||
                 !parseNumber(words.word[2], -32768, 65535, b)) {
                 return fail(number, "expected X and Y from -32768 to 65535", line);
             }
             beginEvent(words);
-            onMouseMove(app_,
-                        mouseParam(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b)));
+            host_.pointerMove({static_cast<int>(a), static_cast<int>(b)});
         } else if (command == "lbuttondown" || command == "lbuttonup" || command == "paint") {
             if (args != 0) {
                 return fail(number, "expected no arguments", line);
             }
             beginEvent(words);
             if (command == "lbuttondown") {
-                onLButtonDown(app_, *this);
-            } else if (command == "lbuttonup") {
-                onLButtonUp(app_);
-            } else {
-                paint();
+                host_.pointerDown();
+            } else if (command == "paint") {
+                host_.repaint();
             }
         } else if (command == "snapshot") {
             if (args != 1) {
@@ -144,10 +138,7 @@ class Simulator final : public Shell {
             char path[kMaxLine + 1] = {};
             words.word[1].copy(path, kMaxLine);
             beginEvent(words);
-            if (painted_) {
-                composeFrame(app_.gdi, lastPainted_);
-            }
-            if (!writePng(path, app_.gdi.backBufferBitmap)) {
+            if (!writePng(path, host_.paintedFrame())) {
                 return fail(number, "cannot write the PNG file", line);
             }
         } else if (command == "timer") {
@@ -162,10 +153,8 @@ class Simulator final : public Shell {
         } else {
             return fail(number, "unknown command", line);
         }
-        // Closing the window destroys it, as the default close handling does.
-        closing_.destroyIfRequested(app_, *this);
         endEvent();
-        return quitRequested_ ? Status::Exit : Status::Continue;
+        return host_.ended() ? Status::Exit : Status::Continue;
     }
 
     Status tooLong(std::uint64_t number, std::string_view start) {
@@ -183,19 +172,19 @@ class Simulator final : public Shell {
         }
     }
 
-    void armTimer() override {}
-    void playSound(const char* path) override {
+    // The script's own clock: one period per timer message.
+    std::uint64_t now() override { return ticks_; }
+    void show(const Bitmap& /*frame*/) override {}
+    void play(Cue cue) override {
         if (soundCount_ < kMaxSounds) {
-            sounds_[soundCount_++] = path;
+            sounds_[soundCount_++] = cueFile(cue);
         }
     }
-    // Every timer message is followed by one paint anyway, so a request adds nothing.
-    void invalidate() override {}
-    void closeWindow() override { closing_.request(); }
-    void quit(int exitCode) override {
-        quitRequested_ = true;
-        exitCode_ = exitCode;
+    float loadBest() override { return nuvalo::loadBest(); }
+    bool saveBestIfHigher(std::int32_t score) override {
+        return nuvalo::saveBestIfHigher(score) != 0;
     }
+    void ended(int exitCode) override { exitCode_ = exitCode; }
 
   private:
     void beginEvent(std::string_view text) {
@@ -222,24 +211,35 @@ class Simulator final : public Shell {
         }
     }
 
+    // A key as the script says: a release of a key the script never pressed
+    // counts as pressed just before (scripts leave out presses that change
+    // nothing, and the game only heeds releases it saw the press of).
+    void key(int vk, bool down) {
+        const auto bit = std::uint64_t{1} << (vk & 63);
+        std::uint64_t& held = held_[static_cast<std::size_t>(vk >> 6)];
+        if (down) {
+            held |= bit;
+            host_.keyDown(vk);
+            return;
+        }
+        if ((held & bit) == 0) {
+            host_.keyDown(vk);
+        }
+        held &= ~bit;
+        host_.keyUp(vk);
+    }
+
+    // Every timer message is followed by one paint (the host's tick). Pixels
+    // are drawn only when a snapshot asks for them: a paint's effect on the
+    // state does not depend on them, and drawing every frame would cost a
+    // hundred times more than the tick.
     void runTimers(std::uint64_t count) {
         for (std::uint64_t i = 0; i < count; ++i) {
             soundCount_ = 0;
-            onTimer(app_, *this);
             ++ticks_;
-            paint();
+            host_.tick();
             endEvent();
         }
-    }
-
-    // Pixels are drawn only when a snapshot asks for them: a paint's effect on
-    // the state does not depend on them, and drawing every frame would cost a
-    // hundred times more than the tick. The state of the last paint is kept so
-    // that a snapshot shows exactly the frame that paint would have composed.
-    void paint() {
-        onPaint(app_, *this);
-        lastPainted_ = app_.state;
-        painted_ = true;
     }
 
     Status fail(std::uint64_t number, const char* what, std::string_view line) {
@@ -250,7 +250,7 @@ class Simulator final : public Shell {
     }
 
     void printState(std::FILE* out) const {
-        writeStateLine(out, std::string_view(event_, eventLength_), ticks_, app_.state,
+        writeStateLine(out, std::string_view(event_, eventLength_), ticks_, host_.state(),
                        std::span(sounds_, static_cast<std::size_t>(soundCount_)));
     }
 
@@ -258,16 +258,14 @@ class Simulator final : public Shell {
     std::FILE* out_;      // per-event lines; null when quiet
     std::FILE* finalOut_; // the quiet run's last line
     std::FILE* err_;
-    App app_;
-    GameState lastPainted_;
-    bool painted_ = false;
+    static constexpr std::uint64_t kClockFrequency = 50;
+    Host host_;
+    std::uint64_t held_[4] = {};
     char event_[kMaxLine] = {};
     std::size_t eventLength_ = 0;
     const char* sounds_[kMaxSounds] = {};
     int soundCount_ = 0;
     std::uint64_t ticks_ = 0;
-    WindowClosing closing_;
-    bool quitRequested_ = false;
     int exitCode_ = kExitOk;
 };
 

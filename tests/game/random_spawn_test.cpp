@@ -6,28 +6,41 @@ namespace nuvalo::test {
 namespace {
 
 TEST(RandomSource, FollowsTheFixedSequence) {
-    srand(1);
-    EXPECT_EQ(rand(), 130);
-    EXPECT_EQ(rand(), 10982);
-    EXPECT_EQ(rand(), 1090);
-    EXPECT_EQ(rand(), 11656);
-    EXPECT_EQ(rand(), 7117);
-    srand(0xFFFFFFFFu);
-    EXPECT_EQ(rand(), 561);
-    EXPECT_EQ(rand(), 22046);
+    GameState r;
+    srand(r, 1);
+    EXPECT_EQ(rand(r), 130);
+    EXPECT_EQ(rand(r), 10982);
+    EXPECT_EQ(rand(r), 1090);
+    EXPECT_EQ(rand(r), 11656);
+    EXPECT_EQ(rand(r), 7117);
+    srand(r, 0xFFFFFFFFu);
+    EXPECT_EQ(rand(r), 561);
+    EXPECT_EQ(rand(r), 22046);
 }
 
 TEST(RandomSource, SeedingThrowsOneValueAway) {
-    srand(0);
-    EXPECT_EQ(rand(), 346);
-    EXPECT_EQ(rand(), 130); // the first value seen after srand(1)
+    GameState r;
+    srand(r, 0);
+    EXPECT_EQ(rand(r), 346);
+    EXPECT_EQ(rand(r), 130); // the first value seen after srand(1)
+}
+
+TEST(RandomSource, EachGameDrawsFromItsOwn) {
+    GameState one;
+    GameState two;
+    srand(one, 1);
+    srand(two, 1);
+    EXPECT_EQ(rand(one), 130);
+    EXPECT_EQ(rand(one), 10982);
+    EXPECT_EQ(rand(two), 130);
 }
 
 TEST(RandomSource, ValuesAreFifteenBitsAndNeverNegative) {
-    srand(12345);
+    GameState r;
+    srand(r, 12345);
     int highest = 0;
     for (int i = 0; i < 200000; ++i) {
-        const int v = rand();
+        const int v = rand(r);
         ASSERT_GE(v, 0);
         ASSERT_LE(v, 32767);
         highest = std::max(highest, v);
@@ -38,9 +51,10 @@ TEST(RandomSource, ValuesAreFifteenBitsAndNeverNegative) {
 // Finds a seed whose next two draws give this chain start and step.
 std::uint32_t seedForChain(int startX, int step) {
     for (std::uint32_t seed = 0;; ++seed) {
-        srand(seed);
-        const int x = rand() % 376;
-        const int s = (rand() % 13 - 6) * 3;
+        GameState r;
+        srand(r, seed);
+        const int x = rand(r) % 376;
+        const int s = (rand(r) % 13 - 6) * 3;
         if (x == startX && s == step) {
             return seed;
         }
@@ -48,8 +62,8 @@ std::uint32_t seedForChain(int startX, int step) {
 }
 
 std::array<int, kStoneCount> chainFor(int startX, int step) {
-    srand(seedForChain(startX, step));
     GameState s;
+    srand(s, seedForChain(startX, step));
     respawnStones(s);
     std::array<int, kStoneCount> xs{};
     for (int i = 0; i < kStoneCount; ++i) {
@@ -72,8 +86,8 @@ TEST(StoneChain, ZigzagsAndTurnsOnlyAfterPassingTheBound) {
 }
 
 TEST(Placement, StaysInItsRangesAndDrawsOneTargetInFourOfKindOne) {
-    srand(99);
     GameState s;
+    srand(s, 99);
     int kindOne = 0;
     constexpr int kRounds = 40000;
     for (int i = 0; i < kRounds; ++i) {

@@ -1,8 +1,5 @@
 #include "tests/support/fixtures.h"
 
-#include "persist/best_score.h"
-
-#include <filesystem>
 
 namespace nuvalo::test {
 namespace {
@@ -24,7 +21,7 @@ TEST(Score, IsTruncatedDistancePlusTheBonuses) {
     EXPECT_EQ(runScore(s), 2147483647);
 }
 
-class Tally : public InTempDir {
+class Tally : public ::testing::Test {
   protected:
     // A run that has just crashed its way to the result tally.
     static GameState finishedRun() {
@@ -37,31 +34,30 @@ class Tally : public InTempDir {
         return s;
     }
 
-    // One composed frame: the tally's state steps.
+    // One composed frame: the tally's state steps, and what it asks for is noted.
     void frame() {
-        const std::size_t before = platform.sounds.size();
+        Effects out;
         advanceTally(s);
-        tallyCuesAndSave(s, platform);
+        tallyCuesAndSave(s, out);
         ++frames;
-        for (std::size_t i = before; i < platform.sounds.size(); ++i) {
-            cues.emplace_back(frames, platform.sounds[i]);
+        for (const std::string& file : cueFiles(out)) {
+            cues.emplace_back(frames, file);
+        }
+        if (out.save) {
+            saves.emplace_back(frames, *out.save);
         }
     }
 
     GameState s = finishedRun();
-    RecordingPlatform platform;
     int frames = 0;
     std::vector<std::pair<int, std::string>> cues;
+    std::vector<std::pair<int, SaveRequest>> saves;
 };
 
-TEST_F(Tally, RunsFor181FramesWithItsCuesAndSavesAtStep180) {
-    for (int i = 0; i < 179; ++i) {
+TEST_F(Tally, RunsFor181FramesWithItsCuesAndAsksToKeepTheScoreAtStep180) {
+    for (int i = 0; i < 181; ++i) {
         frame();
     }
-    EXPECT_FALSE(std::filesystem::exists("save.dat"));
-    frame();
-    EXPECT_EQ(readFile("save.dat"), "16234\n");
-    frame();
     EXPECT_EQ(s.resultTicks, 181);
     EXPECT_EQ(s.resultPhase, 1);
     EXPECT_EQ(s.running, 1);
@@ -69,51 +65,40 @@ TEST_F(Tally, RunsFor181FramesWithItsCuesAndSavesAtStep180) {
     EXPECT_EQ(s.resultPhase, 2);
     EXPECT_EQ(s.resultTicks, 0);
     EXPECT_EQ(s.running, 0);
-    const std::vector<std::pair<int, std::string>> expected = {{60, "Ton/button03.wav"},
-                                                               {120, "Ton/button03.wav"},
-                                                               {150, "Ton/button03.wav"},
-                                                               {180, "Ton/decide04.wav"}};
+    const std::vector<std::pair<int, std::string>> expected = {
+        {60, "Ton/button03.wav"}, {120, "Ton/button03.wav"}, {150, "Ton/button03.wav"}};
     EXPECT_EQ(cues, expected);
+    const std::vector<std::pair<int, SaveRequest>> saved = {{180, SaveRequest{16234, true}}};
+    EXPECT_EQ(saves, saved);
 
     // The complete result neither plays nor saves again.
-    writeFile("save.dat", "1\n");
     for (int i = 0; i < 300; ++i) {
         frame();
     }
     EXPECT_EQ(cues.size(), expected.size());
-    EXPECT_EQ(readFile("save.dat"), "1\n");
+    EXPECT_EQ(saves.size(), 1u);
     EXPECT_EQ(s.resultPhase, 2);
     EXPECT_EQ(s.resultTicks, 0);
 }
 
-TEST_F(Tally, GreaterStoredScoreIsKeptAndNotAnnounced) {
-    writeFile("save.dat", "16235\n");
-    for (int i = 0; i < 182; ++i) {
-        frame();
+TEST(UnfinishedTally, IsKeptQuietlyOnlyBeforeTheTallysOwnSave) {
+    const struct {
+        int phase;
+        int ticks;
+        bool kept;
+    } cases[] = {{1, 0, true}, {1, 179, true}, {1, 180, false}, {2, 0, false}, {0, 0, false}};
+    for (const auto& c : cases) {
+        GameState s = quietRun();
+        s.resultPhase = c.phase;
+        s.resultTicks = c.ticks;
+        s.distance = 99.9f;
+        Effects out;
+        saveUnfinishedTally(s, out);
+        EXPECT_EQ(out.save.has_value(), c.kept) << c.phase << "/" << c.ticks;
+        if (out.save) {
+            EXPECT_EQ(*out.save, (SaveRequest{99, false}));
+        }
     }
-    EXPECT_EQ(readFile("save.dat"), "16235\n");
-    ASSERT_EQ(cues.size(), 3u);
-    EXPECT_EQ(cues.back().second, "Ton/button03.wav");
-}
-
-TEST_F(Tally, EqualStoredScoreIsWrittenAgainAndAnnounced) {
-    writeFile("save.dat", " 16234 old\n");
-    for (int i = 0; i < 182; ++i) {
-        frame();
-    }
-    EXPECT_EQ(readFile("save.dat"), "16234\n");
-    ASSERT_EQ(cues.size(), 4u);
-    EXPECT_EQ(cues.back(), std::make_pair(180, std::string("Ton/decide04.wav")));
-}
-
-TEST_F(Tally, SaveThatFailsIsNotAnnounced) {
-    std::filesystem::create_directory("save.dat");
-    for (int i = 0; i < 182; ++i) {
-        frame();
-    }
-    EXPECT_TRUE(std::filesystem::is_directory("save.dat"));
-    ASSERT_EQ(cues.size(), 3u);
-    EXPECT_EQ(s.resultPhase, 2);
 }
 
 } // namespace

@@ -6,18 +6,16 @@
 namespace nuvalo::test {
 namespace {
 
-class RunStart : public InTempDir {};
-
-TEST_F(RunStart, DrawsSevenValuesInTheFixedOrder) {
-    srand(7);
+TEST(RunStart, DrawsSevenValuesInTheFixedOrder) {
+    GameState s;
+    srand(s, 7);
+    GameState drawn = s;
     int d[8];
     for (int& v : d) {
-        v = rand();
+        v = rand(drawn);
     }
-    srand(7);
-    GameState s;
-    RecordingPlatform platform;
-    startRun(s, platform);
+    Effects out;
+    startRun(s, 0.0f, out);
     EXPECT_EQ(s.boulderY, 500 + d[0] % 100);
     EXPECT_EQ(s.boulderX, d[1] % 350);
     EXPECT_EQ(s.targetY, 1500 + d[2] % 500);
@@ -25,11 +23,10 @@ TEST_F(RunStart, DrawsSevenValuesInTheFixedOrder) {
     EXPECT_EQ(s.targetKind, d[4] % 4 == 0 ? 1 : 0);
     EXPECT_EQ(s.stones[0].x, d[5] % 376);
     EXPECT_EQ(s.stones[1].x - s.stones[0].x, (d[6] % 13 - 6) * 3);
-    EXPECT_EQ(rand(), d[7]);
+    EXPECT_EQ(rand(s), d[7]);
 }
 
-TEST_F(RunStart, ResetsTheRunButKeepsDriftTallyCounterAndInput) {
-    writeFile("save.dat", "777\n");
+TEST(RunStart, ResetsTheRunButKeepsDriftTallyCounterAndInput) {
     GameState s = quietRun();
     s.crashTimer = 505;
     s.resultPhase = 2;
@@ -43,8 +40,8 @@ TEST_F(RunStart, ResetsTheRunButKeepsDriftTallyCounterAndInput) {
     s.steer = -1;
     s.mouseX = 470;
     s.mouseY = 60;
-    RecordingPlatform platform;
-    startRun(s, platform);
+    Effects out;
+    startRun(s, 777.0f, out);
     EXPECT_EQ(s.running, 1);
     EXPECT_EQ(s.crashTimer, 0);
     EXPECT_EQ(s.resultPhase, 0);
@@ -62,37 +59,37 @@ TEST_F(RunStart, ResetsTheRunButKeepsDriftTallyCounterAndInput) {
     EXPECT_EQ(s.steer, -1);
     EXPECT_EQ(s.mouseX, 470);
     EXPECT_EQ(s.mouseY, 60);
-    EXPECT_EQ(platform.timerArms, 1);
+    EXPECT_TRUE(out.timerArmed);
     for (int i = 0; i < kStoneCount; ++i) {
         EXPECT_EQ(s.stones[i].y, 500 + 50 * i);
     }
 }
 
-TEST_F(RunStart, FirstTicksFallIntoView) {
-    srand(3);
+TEST(RunStart, FirstTicksFallIntoView) {
     GameState s;
-    RecordingPlatform platform;
-    startRun(s, platform);
+    srand(s, 3);
+    Effects out;
+    startRun(s, 0.0f, out);
     const GameState placed = s;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.distance, 5.0f);
     EXPECT_EQ(s.speed, static_cast<float>(5.0 + 0.01));
     EXPECT_EQ(s.starY, -15);
     EXPECT_EQ(s.boulderY, placed.boulderY - 5);
     EXPECT_EQ(s.targetY, placed.targetY - 5);
     EXPECT_EQ(s.stones[8].y, placed.stones[8].y - 5);
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.distance, 5.0f + static_cast<float>(5.0 + 0.01));
     EXPECT_FLOAT_EQ(s.distance, 10.01f);
     EXPECT_EQ(s.starY, -9); // trunc(-9.99) toward zero
     for (int tick = 3; tick < 20; ++tick) {
-        gameTick(s, platform);
+        gameTick(s, out);
         ASSERT_LT(s.starY, 80) << "tick " << tick;
     }
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.starY, 80);
     EXPECT_NEAR(s.distance, 101.9f, 1e-3);
-    EXPECT_TRUE(platform.sounds.empty());
+    EXPECT_TRUE(out.cueCount == 0);
 }
 
 TEST(Tick, DoesNothingWhileHalted) {
@@ -100,25 +97,25 @@ TEST(Tick, DoesNothingWhileHalted) {
     s.running = 0;
     s.steer = 1;
     const GameState before = s;
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
 }
 
 TEST(Tick, SpeedFirstPassesTwentyInTick1500AndIsCappedAfterTheRise) {
     GameState s = quietRun();
-    RecordingPlatform platform;
+    Effects out;
     for (int tick = 1; tick < 1500; ++tick) {
-        gameTick(s, platform);
+        gameTick(s, out);
         ASSERT_LT(s.speed, 20.0f) << "tick " << tick;
     }
     int y = s.stones[0].y;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(y - s.stones[0].y, 20);
     EXPECT_EQ(s.speed, 20.0f);
     const float distance = s.distance;
     y = s.stones[0].y;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(y - s.stones[0].y, 20);
     EXPECT_EQ(s.distance, distance + 20.0f);
     EXPECT_EQ(s.speed, 20.0f);
@@ -126,19 +123,19 @@ TEST(Tick, SpeedFirstPassesTwentyInTick1500AndIsCappedAfterTheRise) {
 
 TEST(Tick, SteeringStopsAtThePlayfieldEdges) {
     GameState s = quietRun();
-    RecordingPlatform platform;
+    Effects out;
     s.steer = -1;
     s.starX = 13;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.starX, 12);
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.starX, 12);
     s.steer = 1;
     s.starX = 386;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.starX, 388);
     s.steer = 0;
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.starX, 388);
 }
 
@@ -176,9 +173,9 @@ TEST(Collision, ObstacleWinsOverTheTarget) {
     s.stones[2] = {190, 70 + 5};
     s.targetX = 190;
     s.targetY = 70 + 5;
-    RecordingPlatform platform;
-    gameTick(s, platform);
-    EXPECT_EQ(platform.sounds, std::vector<std::string>{"Ton/ball01.wav"});
+    Effects out;
+    gameTick(s, out);
+    EXPECT_EQ(cueFiles(out), std::vector<std::string>{"Ton/ball01.wav"});
     EXPECT_EQ(s.crashTimer, 1);
     EXPECT_EQ(s.targetsDown[0], 0);
     EXPECT_EQ(s.targetsDown[1], 0);
@@ -190,13 +187,13 @@ TEST(Collision, TakingATargetSlowsTheStarAndPlacesANewOne) {
     s.speed = 8.49f;
     s.targetX = 190;
     s.targetY = 70 + 8;
-    srand(42);
-    const int y = rand();
-    const int x = rand();
-    srand(42);
-    RecordingPlatform platform;
-    gameTick(s, platform);
-    EXPECT_EQ(platform.sounds, std::vector<std::string>{"Ton/magic01.wav"});
+    srand(s, 42);
+    GameState drawn = s;
+    const int y = rand(drawn);
+    const int x = rand(drawn);
+    Effects out;
+    gameTick(s, out);
+    EXPECT_EQ(cueFiles(out), std::vector<std::string>{"Ton/magic01.wav"});
     EXPECT_EQ(s.speed, static_cast<float>(static_cast<double>(8.49f) + 0.01) - 3.0f);
     EXPECT_NEAR(s.speed, 5.5f, 1e-5);
     EXPECT_EQ(s.targetsDown[0], 1);
@@ -204,7 +201,7 @@ TEST(Collision, TakingATargetSlowsTheStarAndPlacesANewOne) {
     // Placed at once, undrifted; it drifts from the next tick on.
     EXPECT_EQ(s.targetY, 1500 + y % 500);
     EXPECT_EQ(s.targetX, x % 375);
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(std::abs(s.targetX - x % 375), 3 * (s.targetKind + 1));
 }
 
@@ -214,8 +211,8 @@ TEST(Collision, KindOneTargetCostsSixAndCountsSeparately) {
     s.targetX = 190;
     s.targetY = 70 + 5;
     s.targetKind = 1;
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(s.targetsDown[1], 1);
     EXPECT_EQ(s.targetsDown[0], 0);
     EXPECT_NEAR(s.speed, -0.5f, 1e-5);
@@ -228,11 +225,11 @@ TEST(LowSpeed, WorldStandsStillFor150TicksWhileTheDistanceShrinksThenGrows) {
     s.targetY = 300; // in view: it keeps climbing
     s.boulderY = 400;
     s.boulderX = 0;
-    RecordingPlatform platform;
+    Effects out;
     const float start = s.distance;
     float previous = s.distance;
     for (int tick = 1; tick <= 150; ++tick) {
-        gameTick(s, platform);
+        gameTick(s, out);
         ASSERT_EQ(s.boulderY, 400) << "tick " << tick;
         ASSERT_EQ(s.targetY, 300 - 2 * tick) << "tick " << tick;
         if (tick <= 50) {
@@ -249,9 +246,9 @@ TEST(LowSpeed, WorldStandsStillFor150TicksWhileTheDistanceShrinksThenGrows) {
         }
         previous = s.distance;
     }
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.boulderY, 399);
-    EXPECT_TRUE(platform.sounds.empty());
+    EXPECT_TRUE(out.cueCount == 0);
 }
 
 TEST(LowSpeed, NegativeRiseMovesEverythingDown) {
@@ -260,8 +257,8 @@ TEST(LowSpeed, NegativeRiseMovesEverythingDown) {
     s.stones[8].y = -29;
     s.boulderY = 200;
     s.targetY = 1000;
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(s.boulderY, 203); // speed -3.49 rises by trunc = -3
     EXPECT_EQ(s.targetY, 1003);
     EXPECT_EQ(s.stones[8].y, -26);
@@ -271,8 +268,8 @@ TEST(LowSpeed, NegativeRiseMovesEverythingDown) {
 TEST(Recycling, HappensOnlyAboveMinusThirtyInTheFixedDrawOrder) {
     GameState s = quietRun();
     s.boulderY = -25; // rises to -30: stays
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(s.boulderY, -30);
 
     s = quietRun();
@@ -282,13 +279,13 @@ TEST(Recycling, HappensOnlyAboveMinusThirtyInTheFixedDrawOrder) {
     }
     s.boulderY = -26;
     s.targetY = -26;
-    srand(11);
+    srand(s, 11);
+    GameState drawn = s;
     int d[7];
     for (int& v : d) {
-        v = rand();
+        v = rand(drawn);
     }
-    srand(11);
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.stones[0].x, d[0] % 376);
     EXPECT_EQ(s.stones[0].y, 500);
     EXPECT_EQ(s.boulderY, 500 + d[2] % 100);
@@ -302,14 +299,14 @@ TEST(Recycling, KindOneClimbIsTestedOnThePositionLeftByTheRise) {
     s.targetKind = 1;
     s.targetY = 455;
     s.speed = 4.995f; // rise 5
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(s.targetY, 450);
     s = quietRun();
     s.targetKind = 1;
     s.targetY = 455;
     s.speed = 5.995f; // rise 6
-    gameTick(s, platform);
+    gameTick(s, out);
     EXPECT_EQ(s.targetY, 447);
 }
 
@@ -319,10 +316,10 @@ int ticksToResult(float speed, GameState* after = nullptr) {
     s.crashTimer = 1;
     s.speed = speed;
     s.steer = 1;
-    RecordingPlatform platform;
+    Effects out;
     int ticks = 0;
     while (s.resultPhase == 0 && ticks < 100000) {
-        gameTick(s, platform);
+        gameTick(s, out);
         ++ticks;
     }
     if (after != nullptr) {
@@ -347,17 +344,17 @@ TEST(Crash, FreezesTheStarAndSkipsTheCollisionTest) {
     s.steer = -1;
     s.targetX = 190;
     s.targetY = 70 + 7; // the star's point would be inside after the rise
-    RecordingPlatform platform;
-    gameTick(s, platform);
+    Effects out;
+    gameTick(s, out);
     EXPECT_EQ(s.crashTimer, 2);
     EXPECT_EQ(s.starX, 200);
     EXPECT_EQ(s.distance, 1000.0f);
     EXPECT_EQ(s.speed, 7.25f);
     EXPECT_EQ(s.targetY, 70);
     EXPECT_EQ(s.targetsDown[0], 0);
-    EXPECT_TRUE(platform.sounds.empty());
+    EXPECT_TRUE(out.cueCount == 0);
     for (int i = 0; i < 4; ++i) {
-        gameTick(s, platform);
+        gameTick(s, out);
     }
     EXPECT_EQ(s.crashTimer, 12); // 5, then trunc(5 + 7.25)
 }

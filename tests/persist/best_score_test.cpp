@@ -179,7 +179,7 @@ class MemoryStore final : public SaveStore {
     bool writable = true;
 };
 
-TEST_F(BestScoreFile, AnInstalledStoreKeepsTheFileTextWithTheFileRules) {
+TEST_F(BestScoreFile, AStoreKeepsTheFileTextWithTheFileRules) {
     using Found = SaveStore::Found;
     const struct {
         Found found;
@@ -203,11 +203,9 @@ TEST_F(BestScoreFile, AnInstalledStoreKeepsTheFileTextWithTheFileRules) {
         store.found = c.found;
         store.held = c.held;
         store.writable = c.writable;
-        useSaveStore(&store);
-        EXPECT_EQ(loadBest(), c.loaded) << c.held;
-        EXPECT_EQ(saveBestIfHigher(c.score), c.result) << c.held << " " << c.score;
+        EXPECT_EQ(loadBest(store), c.loaded) << c.held;
+        EXPECT_EQ(saveBestIfHigher(c.score, store), c.result) << c.held << " " << c.score;
         EXPECT_EQ(store.held, c.after) << c.held << " " << c.score;
-        useSaveStore(nullptr);
     }
     // The file was never touched meanwhile.
     EXPECT_FALSE(std::filesystem::exists("save.dat"));

@@ -131,12 +131,11 @@ TEST(Golden, MidRunPlayfield) {
 // What a new window (or page) shows before the first run, with no best score
 // stored: the whole run lies outside the frame, so any seed gives this frame.
 TEST(Golden, HaltedBeforeTheFirstRun) {
-    test::RecordingPlatform platform;
     GameState s;
-    startRun(s, platform);
+    Effects out;
+    startRun(s, 0.0f, out);
     s.speed = 0.0f;
     s.running = 0;
-    s.bestScore = 0.0f;
     test::compose(s);
     expectGolden("halted");
 }

@@ -1,17 +1,14 @@
 // The result screen: the reveal timeline, the score build-up, the badge, and
 // the tally's cues and save as composed frames drive them.
 
-#include "app/rules.h"
+#include "game/game.h"
 #include "render/cells.h"
 #include "render/render.h"
 #include "support.h"
+#include "tests/support/doubles.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 
 namespace nuvalo {
@@ -31,39 +28,6 @@ constexpr const char* kPoints = "\x93\x5F";
 constexpr const char* kTargetsLabel = "\x8C\x82\x92\xC4\x90\x94";
 constexpr const char* kTimes2000 = "\x81\x7E\x32\x30\x30\x30\x93\x5F";
 constexpr const char* kTimes10000 = "\x81\x7E\x31\x30\x30\x30\x30\x93\x5F";
-
-// Runs the test in a fresh working directory, where "save.dat" lives.
-class InTempDir {
-  public:
-    InTempDir() : previous_(std::filesystem::current_path()) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        // Unique per run, so that builds testing side by side never share it.
-        std::random_device entropy;
-        dir_ = std::filesystem::temp_directory_path() /
-               (std::string("nuvalo-render-") + info->name() + "-" + std::to_string(entropy()) +
-                std::to_string(entropy()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
-    }
-    ~InTempDir() {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(dir_);
-    }
-    InTempDir(const InTempDir&) = delete;
-    InTempDir& operator=(const InTempDir&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path dir_;
-};
-
-std::string readFile(const char* path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 GameState finishedRun(float distance, int kind0, int kind1, float best) {
     GameState s = test::emptyField();
@@ -232,102 +196,75 @@ TEST(ResultBadge, OnlyForAScoreAboveTheBestAndOnlyWhenComplete) {
     EXPECT_EQ(cells::kBadgeLeft.w, 304 - 270);
 }
 
-// One paint as the shells make it: the paint rule, then the frame.
-void paint(GameState& s, Shell& shell) {
-    App app;
-    app.state = s;
-    onPaint(app, shell);
-    s = app.state;
+// One paint: the tally's step and what it asks for, then the frame.
+void paint(GameState& s, Effects& out) {
+    advanceTally(s);
+    tallyCuesAndSave(s, out);
     test::compose(s);
 }
 
-// Paints until the tally completes; returns each cue with the resultTicks of
-// the paint that played it.
+// Paints until the tally completes; returns each cue and save asked for, with
+// the resultTicks of the paint that asked.
 std::vector<std::pair<int, std::string>> runTally(GameState& s) {
-    std::vector<std::pair<int, std::string>> cues;
-    test::RecordingShell shell;
+    std::vector<std::pair<int, std::string>> asked;
     for (int frameNo = 1; frameNo <= 182; ++frameNo) {
-        const std::size_t before = shell.sounds.size();
-        paint(s, shell);
-        for (std::size_t i = before; i < shell.sounds.size(); ++i) {
-            cues.emplace_back(s.resultTicks, shell.sounds[i]);
+        Effects out;
+        paint(s, out);
+        for (const std::string& file : test::cueFiles(out)) {
+            asked.emplace_back(s.resultTicks, file);
+        }
+        if (out.save) {
+            asked.emplace_back(s.resultTicks, "save " + std::to_string(out.save->score));
         }
         if (frameNo <= 181) {
             EXPECT_EQ(s.resultTicks, frameNo);
             EXPECT_EQ(s.resultPhase, 1);
         }
     }
-    return cues;
+    return asked;
 }
 
 TEST(ResultTally, CuesAndTheSaveComeOnTheirStepsThenItHalts) {
-    InTempDir dir;
     GameState s = finishedRun(234.9f, 3, 1, 0.0f);
-    const auto cues = runTally(s);
+    const auto asked = runTally(s);
     const std::vector<std::pair<int, std::string>> want = {{60, "Ton/button03.wav"},
                                                            {120, "Ton/button03.wav"},
                                                            {150, "Ton/button03.wav"},
-                                                           {180, "Ton/decide04.wav"}};
-    EXPECT_EQ(cues, want);
-    EXPECT_EQ(readFile("save.dat"), "16234\n");
+                                                           {180, "save 16234"}};
+    EXPECT_EQ(asked, want);
     EXPECT_EQ(s.resultPhase, 2);
     EXPECT_EQ(s.running, 0);
     EXPECT_EQ(s.resultTicks, 0);
     expectShows({true, true, true, true, true, true}, "after the tally");
 
     // The complete screen is redrawn unchanged, silently, without saving.
-    std::filesystem::remove("save.dat");
-    test::RecordingShell shell;
     for (int i = 0; i < 3; ++i) {
-        paint(s, shell);
+        Effects out;
+        paint(s, out);
+        EXPECT_EQ(out.cueCount, 0);
+        EXPECT_FALSE(out.save.has_value());
     }
-    EXPECT_TRUE(shell.sounds.empty());
-    EXPECT_FALSE(std::filesystem::exists("save.dat"));
     EXPECT_EQ(s.resultPhase, 2);
     expectShows({true, true, true, true, true, true}, "complete, redrawn");
 }
 
-TEST(ResultTally, EqualStoredScoreIsRewrittenWithoutBadge) {
-    InTempDir dir;
-    std::ofstream("save.dat") << "16234\n";
-    GameState s = finishedRun(234.9f, 3, 1, 16234.0f);
-    const auto cues = runTally(s);
-    ASSERT_FALSE(cues.empty());
-    EXPECT_EQ(cues.back(), (std::pair<int, std::string>{180, "Ton/decide04.wav"}));
-    EXPECT_EQ(readFile("save.dat"), "16234\n");
+TEST(ResultTally, TheBadgeNeedsAScoreAboveTheBestReadAtRunStart) {
+    GameState equal = finishedRun(234.9f, 3, 1, 16234.0f);
+    runTally(equal);
     expectShows({true, true, true, true, true, false}, "equal score");
-}
-
-TEST(ResultTally, OneLessStoredEarnsTheBadgeAndTheNewScore) {
-    InTempDir dir;
-    std::ofstream("save.dat") << "16233\n";
-    GameState s = finishedRun(234.9f, 3, 1, 16233.0f);
-    runTally(s);
-    EXPECT_EQ(readFile("save.dat"), "16234\n");
+    GameState oneLess = finishedRun(234.9f, 3, 1, 16233.0f);
+    runTally(oneLess);
     expectShows({true, true, true, true, true, true}, "one less stored");
 }
 
-TEST(ResultTally, SpaceDuringTheTallyIsIgnoredAndRestartsAfterIt) {
-    InTempDir dir;
-    App app;
-    test::RecordingShell shell;
-    app.state = finishedRun(234.9f, 3, 1, 0.0f);
-    app.state.resultTicks = 100;
-    onKeyDown(app, kVkSpace);
-    onKeyUp(app, shell, kVkSpace);
-    EXPECT_EQ(app.state.resultPhase, 1);
-    EXPECT_EQ(app.state.resultTicks, 100);
-    test::compose(app.state);
-    expectShows({true, true, true, false, false, false}, "tick 100 after Space");
-
-    app.state.resultPhase = 2;
-    app.state.running = 0;
-    app.state.resultTicks = 0;
-    onKeyDown(app, kVkSpace);
-    onKeyUp(app, shell, kVkSpace);
-    EXPECT_EQ(app.state.resultPhase, 0);
-    test::compose(app.state);
-    // The playfield is back: black, with the run's objects still below it.
+TEST(ResultTally, ANewRunBringsThePlayfieldBack) {
+    GameState s = finishedRun(234.9f, 3, 1, 0.0f);
+    s.resultPhase = 2;
+    s.running = 0;
+    Effects out;
+    startRun(s, 0.0f, out);
+    test::compose(s);
+    // Black, with the run's objects still below it.
     EXPECT_TRUE(isFilled(frame(), 0, 0, 400, 450, kBlack));
 }
 

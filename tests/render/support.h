@@ -4,7 +4,6 @@
 // regions of a frame in terms of sheet cells, digits and text.
 
 #include "game/game_state.h"
-#include "game/platform.h"
 #include "render/gdi.h"
 #include "render/surface.h"
 #include "tests/support/doubles.h"

@@ -1,6 +1,6 @@
 #include "app/sim/sim_script.h"
 
-#include "app/rules.h"
+#include "host/host.h"
 #include "render/png.h"
 #include "render/render.h"
 #include "tests/support/fixtures.h"
@@ -290,25 +290,28 @@ TEST_F(Sim, SnapshotIsTheFrameTheLastPaintComposed) {
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     std::filesystem::remove("save.dat");
 
-    App app;
-    QuietShell shell;
-    onCreate(app, shell, 7);
-    ASSERT_TRUE(writePng("expected-before.png", app.gdi.backBufferBitmap));
-    onKeyUp(app, shell, kVkSpace);
+    // The same game on a host that shows every frame it paints.
+    struct Capturing final : FakeShell {
+        void show(const Bitmap& frame) override { last = &frame; }
+        const Bitmap* last = nullptr;
+    } shell;
+    Host host(shell, FakeShell::kFrequency);
+    host.create(7);
+    ASSERT_TRUE(writePng("expected-before.png", host.paintedFrame()));
+    host.keyDown(kVkSpace);
+    host.keyUp(kVkSpace);
     const auto ticks = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            onTimer(app, shell);
-            onPaint(app, shell);
+            host.tick();
         }
-        composeFrame(app.gdi, app.state);
     };
     ticks(30);
-    onKeyDown(app, kVkLeft);
+    host.keyDown(kVkLeft);
     ticks(3);
-    ASSERT_TRUE(writePng("expected-play.png", app.gdi.backBufferBitmap));
+    ASSERT_TRUE(shell.last != nullptr && writePng("expected-play.png", *shell.last));
     ticks(4000);
-    ASSERT_EQ(app.state.resultPhase, 2);
-    ASSERT_TRUE(writePng("expected-result.png", app.gdi.backBufferBitmap));
+    ASSERT_EQ(host.state().resultPhase, 2);
+    ASSERT_TRUE(writePng("expected-result.png", *shell.last));
 
     EXPECT_EQ(readFile("before.png"), readFile("expected-before.png"));
     EXPECT_EQ(readFile("play.png"), readFile("expected-play.png"));

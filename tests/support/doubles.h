@@ -1,48 +1,77 @@
 #pragma once
-// The game's platform and a window shell as tests stand in for them: the
-// recording ones keep what the game asked for, for a test to read; the quiet
-// one keeps nothing, for runs that only need the calls to go somewhere (and
-// must not allocate for them).
+// A shell as tests stand in for it: a clock that moves only when told, the
+// best score kept in memory, and a record of what the host asked for. The
+// quiet one keeps nothing, for runs that only need the calls to go somewhere
+// (and must not allocate for them).
 
-#include "app/rules.h"
-#include "game/platform.h"
+#include "game/cues.h"
+#include "host/host.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace nuvalo::test {
 
-class RecordingPlatform : public Platform {
+// The files of the cues a step of the game asked for, in order.
+inline std::vector<std::string> cueFiles(const Effects& out) {
+    std::vector<std::string> files;
+    for (int i = 0; i < out.cueCount; ++i) {
+        files.emplace_back(cueFile(out.cues[static_cast<std::size_t>(i)]));
+    }
+    return files;
+}
+
+class FakeShell : public Shell {
   public:
-    void armTimer() override { ++timerArms; }
-    void playSound(const char* path) override { sounds.emplace_back(path); }
+    // The clock counts microseconds.
+    static constexpr std::uint64_t kFrequency = 1'000'000;
+    static constexpr std::uint64_t kPeriod = kFrequency / 50;
 
-    int timerArms = 0;
-    std::vector<std::string> sounds;
-};
+    std::uint64_t now() override { return clock; }
+    void show(const Bitmap& /*frame*/) override { ++framesShown; }
+    void play(Cue cue) override { cues.push_back(cue); }
+    float loadBest() override {
+        ++bestReads;
+        return static_cast<float>(best.value_or(0));
+    }
+    bool saveBestIfHigher(std::int32_t score) override {
+        saves.push_back(score);
+        if (refuseSaves || (best && *best > score)) {
+            return false;
+        }
+        best = score;
+        return true;
+    }
+    void ended(int exitCode) override { endedWith = exitCode; }
 
-class RecordingShell : public Shell {
-  public:
-    void armTimer() override { ++timerArms; }
-    void playSound(const char* path) override { sounds.emplace_back(path); }
-    void invalidate() override { ++invalidations; }
-    void closeWindow() override { ++closes; }
-    void quit(int exitCode) override { quitCodes.push_back(exitCode); }
+    std::vector<std::string> cueFiles() const {
+        std::vector<std::string> files;
+        for (const Cue cue : cues) {
+            files.emplace_back(cueFile(cue));
+        }
+        return files;
+    }
 
-    int timerArms = 0;
-    int invalidations = 0;
-    int closes = 0;
-    std::vector<int> quitCodes;
-    std::vector<std::string> sounds;
+    std::uint64_t clock = 1'000'000;
+    std::optional<std::int32_t> best;
+    bool refuseSaves = false;
+    int bestReads = 0;
+    int framesShown = 0;
+    std::vector<Cue> cues;
+    std::vector<std::int32_t> saves;
+    std::optional<int> endedWith;
 };
 
 class QuietShell final : public Shell {
   public:
-    void armTimer() override {}
-    void playSound(const char* /*path*/) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int /*exitCode*/) override {}
+    std::uint64_t now() override { return 0; }
+    void show(const Bitmap& /*frame*/) override {}
+    void play(Cue /*cue*/) override {}
+    float loadBest() override { return 0.0f; }
+    bool saveBestIfHigher(std::int32_t /*score*/) override { return true; }
+    void ended(int /*exitCode*/) override {}
 };
 
 } // namespace nuvalo::test

@@ -1,4 +1,4 @@
-#include "app/frame_scale.h"
+#include "host/frame_scale.h"
 
 #include "render/gdi.h"
 

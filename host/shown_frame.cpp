@@ -1,4 +1,4 @@
-#include "app/shown_frame.h"
+#include "host/shown_frame.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "app/key_holders.h"
+#include "host/key_holders.h"
 
-#include "app/rules.h"
+#include "host/host.h"
 
 namespace nuvalo {
 

@@ -2,7 +2,7 @@
 // The frame last put on the screen, kept to tell a new frame from the same one
 // again: a halted game, a finished result and most of a tally's steps compose
 // the same pixels 50 times a second, and showing them each time would cost as
-// much as playing. Shared by the desktop shells.
+// much as playing.
 
 #include "render/gdi.h"
 

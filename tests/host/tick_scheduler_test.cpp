@@ -1,14 +1,10 @@
-#include "app/tick_scheduler.h"
-
-#include "app/rules.h"
-#include "game/game.h"
-#include "tests/support/fixtures.h"
+#include "host/tick_scheduler.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
-namespace nuvalo::sdl {
+namespace nuvalo {
 namespace {
 
 constexpr std::uint64_t kNanos = 1'000'000'000; // SDL's counter on Linux
@@ -141,45 +137,6 @@ TEST(TickScheduler, ArmingAgainRestartsThePeriod) {
     EXPECT_EQ(loop.scheduler.deadline(), armedAt + 11 * kPeriod);
 }
 
-// The shell arms the timer whenever the rules ask; a run start asks.
-class ArmingShell final : public Shell {
-  public:
-    ArmingShell(TickScheduler& scheduler, const std::uint64_t& now)
-        : scheduler_(scheduler), now_(now) {}
-    void armTimer() override { scheduler_.arm(now_); }
-    void playSound(const char*) override {}
-    void invalidate() override {}
-    void closeWindow() override {}
-    void quit(int) override {}
-
-  private:
-    TickScheduler& scheduler_;
-    const std::uint64_t& now_;
-};
-
-class RunStart : public test::InTempDir {};
-
-TEST_F(RunStart, StartingARunRearmsTheTimerFromThatMoment) {
-    std::uint64_t now = 1'000'000'000;
-    TickScheduler scheduler(kNanos);
-    ArmingShell shell(scheduler, now);
-    App app;
-    onCreate(app, shell, 99);
-    ASSERT_TRUE(scheduler.armed()) << "the window's creation starts the timer";
-    EXPECT_EQ(scheduler.deadline(), now + kPeriod);
-
-    // Halted ticks for a while, then Space released 13 ms into a period.
-    for (int i = 0; i < 20; ++i) {
-        now = scheduler.deadline();
-        scheduler.advance(now);
-        onTimer(app, shell);
-    }
-    now += 13'000'000;
-    onKeyDown(app, kVkSpace);
-    onKeyUp(app, shell, kVkSpace);
-    ASSERT_EQ(app.state.running, 1);
-    EXPECT_EQ(scheduler.deadline(), now + kPeriod);
-}
-
 } // namespace
-} // namespace nuvalo::sdl
+} // namespace nuvalo
+

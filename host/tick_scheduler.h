@@ -1,13 +1,13 @@
 #pragma once
-// The 20 ms game timer of the desktop shells, kept free of any platform so that
-// it can be driven by a fake clock. Times are counts of a monotonic counter
-// running at a fixed frequency (SDL_GetPerformanceCounter on Linux,
-// QueryPerformanceCounter on Windows).
+// The host's 20 ms game timer, kept free of any platform so that it can be
+// driven by a fake clock. Times are counts of a monotonic counter running at
+// a fixed frequency (SDL_GetPerformanceCounter on Linux,
+// QueryPerformanceCounter on Windows, the page's clock in microseconds).
 //
 // A system's own message timer rounds every period up to its timer
 // granularity (15.6 ms by default on Windows, so a 20 ms timer fires about
-// every 31 ms and the game would run a third too slow). The shells therefore
-// keep their own deadlines on an absolute grid: a late wake-up shortens the
+// every 31 ms and the game would run a third too slow). The host therefore
+// keeps its own deadlines on an absolute grid: a late wake-up shortens the
 // next wait instead of pushing every later tick back. The game counts on one
 // tick per period, so a stall (a slow save, a sound system waking up, the
 // window dragged) costs the ticks it covered instead of bringing them back to

@@ -1,0 +1,353 @@
+#include "host/host.h"
+
+#include "game/game.h"
+#include "render/render.h"
+
+#include <cmath>
+
+namespace nuvalo {
+
+namespace {
+
+// Where a key is held from: the keyboard, touches, and one bit per pad.
+constexpr std::uint32_t kKeyboard = KeyHolders::kKeyboard;
+constexpr std::uint32_t kTouch = 2;
+constexpr std::uint32_t padSource(int slot) {
+    return 4u << slot;
+}
+
+int clampTo(double v, int limit) {
+    if (!(v >= 0.0)) { // NaN too
+        return 0;
+    }
+    return v >= limit - 1 ? limit - 1 : static_cast<int>(v);
+}
+
+void updateSteer(GameState& s) {
+    // Both keys or neither: straight down. Releasing one of two turns at once.
+    s.steer = s.leftHeld > s.rightHeld ? -1 : (s.rightHeld > s.leftHeld ? 1 : 0);
+}
+
+bool onStartButton(int x, int y) {
+    return x >= kButtonLeft && x <= kButtonRight && y >= kButtonTop && y <= kButtonBottom;
+}
+
+// The mouse message's parameter as the window system packs it: x in the low
+// 16 bits, y in the high 16, each cut to 16 bits and read back unsigned.
+std::int32_t low16(int v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) & 0xFFFFu);
+}
+
+} // namespace
+
+FramePoint toFrame(double x, double y, double shownWidth, double shownHeight) {
+    if (!(shownWidth > 0.0) || !(shownHeight > 0.0)) {
+        return {};
+    }
+    return {clampTo(std::floor(x * kFrameWidth / shownWidth), kFrameWidth),
+            clampTo(std::floor(y * kFrameHeight / shownHeight), kFrameHeight)};
+}
+
+Host::Host(Shell& shell, std::uint64_t clockFrequency, bool frames)
+    : shell_(shell), scheduler_(clockFrequency), frames_(frames) {}
+
+void Host::create(std::uint32_t seed) {
+    if (created_) {
+        return;
+    }
+    created_ = true;
+    createDrawingResources(gdi_);
+    srand(state_, seed);
+    startRun();
+    // The window opens on a prepared run that stands still until started.
+    state_.speed = 0.0f;
+    state_.running = 0;
+}
+
+void Host::startRun() {
+    nuvalo::startRun(state_, shell_.loadBest(), effects_);
+    carryOut();
+}
+
+void Host::carryOut() {
+    if (effects_.timerArmed) {
+        scheduler_.arm(shell_.now());
+    }
+    for (int i = 0; i < effects_.cueCount; ++i) {
+        shell_.play(effects_.cues[static_cast<std::size_t>(i)]);
+    }
+    if (effects_.save && shell_.saveBestIfHigher(effects_.save->score) &&
+        effects_.save->announce) {
+        shell_.play(Cue::saved);
+    }
+    effects_.clear();
+}
+
+void Host::enter(const Input& input) {
+    GameState& s = state_;
+    switch (input.kind) {
+    case Input::Kind::keyDown:
+        if (input.vk == kVkLeft) {
+            s.leftHeld = 1;
+        }
+        if (input.vk == kVkRight) {
+            s.rightHeld = 1;
+        }
+        updateSteer(s);
+        break;
+    case Input::Kind::keyUp:
+        if (input.vk == kVkLeft) {
+            s.leftHeld = 0;
+        }
+        if (input.vk == kVkRight) {
+            s.rightHeld = 0;
+        }
+        updateSteer(s);
+        if (input.vk == kVkEscape) {
+            closeRequested_ = true;
+        }
+        if (s.running == 0 && input.vk == kVkSpace) {
+            startRun();
+        }
+        break;
+    case Input::Kind::mouseMove:
+        s.mouseX = input.x;
+        s.mouseY = input.y;
+        break;
+    case Input::Kind::buttonDown:
+        // The click's own position is not looked at: the last move decides.
+        if (s.running == 0 && onStartButton(s.mouseX, s.mouseY)) {
+            startRun();
+        }
+        break;
+    case Input::Kind::focusLost:
+        s.leftHeld = 0;
+        s.rightHeld = 0;
+        updateSteer(s);
+        break;
+    case Input::Kind::close:
+        closeRequested_ = true;
+        break;
+    }
+    destroyIfClosing();
+}
+
+void Host::destroyIfClosing() {
+    if (!closeRequested_ || ended_) {
+        return;
+    }
+    // The window goes once, between messages: an unfinished tally is kept
+    // first, so quitting before its save does not cost the player the score.
+    ended_ = true;
+    saveUnfinishedTally(state_, effects_);
+    carryOut();
+    releaseDrawingResources(gdi_);
+    shell_.ended(0);
+}
+
+bool Host::live() {
+    if (!created_ || ended_) {
+        return false;
+    }
+    inputSinceTick_ = true;
+    return true;
+}
+
+void Host::hold(int vk, std::uint32_t source, bool down) {
+    if (down ? holders_.press(vk, source) : holders_.release(vk, source)) {
+        enter({down ? Input::Kind::keyDown : Input::Kind::keyUp, vk});
+    }
+}
+
+void Host::keyDown(int vk) {
+    if (!live() || !KeyHolders::isGameKey(vk)) {
+        return;
+    }
+    holders_.press(vk, kKeyboard);
+    // Auto-repeat comes as further key-downs and changes nothing.
+    enter({Input::Kind::keyDown, vk});
+}
+
+void Host::keyUp(int vk) {
+    if (live() && KeyHolders::isGameKey(vk)) {
+        hold(vk, kKeyboard, false);
+    }
+}
+
+void Host::pointerMove(FramePoint p) {
+    if (live()) {
+        enter({Input::Kind::mouseMove, 0, low16(p.x), low16(p.y)});
+    }
+}
+
+void Host::pointerDown() {
+    if (live()) {
+        enter({Input::Kind::buttonDown});
+    }
+}
+
+void Host::touches(bool left, bool right) {
+    if (live()) {
+        hold(kVkLeft, kTouch, left);
+        hold(kVkRight, kTouch, right);
+    }
+}
+
+void Host::startControl(bool down) {
+    if (live()) {
+        hold(kVkSpace, kTouch, down);
+    }
+}
+
+void Host::tap(FramePoint p) {
+    pointerMove(p);
+    pointerDown();
+}
+
+void Host::pad(int slot, const PadReading& reading) {
+    if (slot < 0 || slot >= kMaxPads || !created_ || ended_) {
+        return;
+    }
+    PadReading& was = pads_[static_cast<std::size_t>(slot)];
+    if (reading.attached != was.attached) {
+        // Plugged in or pulled out: a resting game wakes to read it.
+        inputSinceTick_ = true;
+    }
+    was = reading;
+    const std::uint32_t source = padSource(slot);
+    const struct {
+        int vk;
+        bool held;
+    } keys[] = {
+        {kVkLeft, reading.attached && (reading.left || reading.stickX < -kStickDeadZone)},
+        {kVkRight, reading.attached && (reading.right || reading.stickX > kStickDeadZone)},
+        {kVkSpace, reading.attached && reading.a},
+        {kVkEscape, reading.attached && reading.back},
+    };
+    for (const auto& key : keys) {
+        if (key.held == holders_.heldBy(key.vk, source) || ended_) {
+            continue;
+        }
+        inputSinceTick_ = true;
+        if (!reading.attached && (key.vk == kVkSpace || key.vk == kVkEscape)) {
+            // A pad pulled out never had its A or Back let go by the player:
+            // that starts or ends nothing.
+            holders_.release(key.vk, source);
+            continue;
+        }
+        hold(key.vk, source, key.held);
+    }
+}
+
+void Host::focusLost() {
+    if (live()) {
+        holders_.clear();
+        enter({Input::Kind::focusLost});
+    }
+}
+
+void Host::close() {
+    if (created_ && !ended_) {
+        enter({Input::Kind::close});
+    }
+}
+
+void Host::repaint() {
+    if (live()) {
+        paint(true);
+    }
+}
+
+void Host::paint(bool screenLost) {
+    // The tally counts paints, not time: every paint steps it, whether or
+    // not its pixels are new.
+    if (state_.resultPhase != 0) {
+        advanceTally(state_);
+        tallyCuesAndSave(state_, effects_);
+        carryOut();
+    }
+    if (!frames_) {
+        painted_ = state_;
+        hasPainted_ = true;
+        return;
+    }
+    const bool changed = !hasPainted_ || !(painted_ == state_);
+    painted_ = state_;
+    hasPainted_ = true;
+    if (changed || !composed_) {
+        composeFrame(gdi_, state_);
+        composed_ = true;
+    }
+    if (screenLost) {
+        shown_.forget();
+    }
+    // A halted game or a finished result composes the same frame 50 times a
+    // second: only a frame that differs from the one on the screen goes out.
+    if ((changed || screenLost) && shown_.take(gdi_.backBufferBitmap)) {
+        shell_.show(gdi_.backBufferBitmap);
+    }
+}
+
+void Host::tick() {
+    if (!created_ || ended_) {
+        return;
+    }
+    inputSinceTick_ = false;
+    if (state_.resultPhase == 0) {
+        gameTick(state_, effects_);
+        carryOut();
+    }
+    // A paint after every tick, halted or not.
+    paint(false);
+}
+
+bool Host::resting() const {
+    bool padAttached = false;
+    for (const PadReading& p : pads_) {
+        padAttached = padAttached || p.attached;
+    }
+    // A tick does nothing while no run is going, and a paint only steps a
+    // tally that is still counting; once the frame of that state is on the
+    // screen, nothing but input can change what is shown. A controller is
+    // read at ticks, so one attached keeps them coming.
+    return state_.running == 0 && state_.resultPhase != 1 && scheduler_.armed() &&
+           !inputSinceTick_ && hasPainted_ && painted_ == state_ && !padAttached;
+}
+
+Wake Host::advance() {
+    Wake wake;
+    if (!created_ || ended_) {
+        wake.untilInput = true;
+        return wake;
+    }
+    const std::uint64_t t = shell_.now();
+    if (asleep_) {
+        // The deadlines slept through held no-op ticks: the next tick keeps
+        // the grid the timer was armed on.
+        scheduler_.passOver(t);
+        asleep_ = false;
+    }
+    if (scheduler_.due(t)) {
+        wake.ticked = true;
+        wake.deadline = scheduler_.deadline();
+        // Advance first: a timer armed by the tick itself starts from now.
+        scheduler_.advance(t);
+        tick();
+    }
+    if (ended_ || resting()) {
+        asleep_ = !ended_;
+        wake.untilInput = true;
+        return wake;
+    }
+    wake.at = scheduler_.deadline();
+    return wake;
+}
+
+const Bitmap& Host::paintedFrame() {
+    if (hasPainted_ && created_ && !ended_) {
+        composeFrame(gdi_, painted_);
+    }
+    return gdi_.backBufferBitmap;
+}
+
+} // namespace nuvalo

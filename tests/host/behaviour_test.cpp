@@ -1,0 +1,276 @@
+// What the game does for a player, written once against the host's face: the
+// same suite runs natively, under wine and under node, so every shell that
+// plugs into the host behaves alike.
+#include "game/game.h"
+#include "host/host.h"
+#include "tests/support/doubles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace nuvalo::test {
+namespace {
+
+// A game as a player meets it: the host and a shell standing in for the platform.
+struct Player {
+    Player() {
+        shell.best = 321;
+        host.create(2024);
+        host.repaint(); // the first frame, as a window's first paint
+    }
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    const GameState& s() const { return host.state(); }
+    void press(int vk) {
+        host.keyDown(vk);
+        host.keyUp(vk);
+    }
+    void clickAt(int x, int y) {
+        host.pointerMove({x, y});
+        host.pointerDown();
+    }
+    // Lets the clock run to the next deadline and takes that tick.
+    Wake tick() {
+        const Wake next = host.advance();
+        if (!next.untilInput) {
+            shell.clock = next.at;
+        }
+        return host.advance();
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) {
+            tick();
+        }
+    }
+    // Plays until the run has crashed and its tally has begun.
+    void playUntilTally() {
+        for (int i = 0; i < 100000 && s().resultPhase == 0; ++i) {
+            tick();
+        }
+        ASSERT_EQ(s().resultPhase, 1);
+    }
+    static PadReading padHolding(bool left, bool a, bool back, double stickX = 0.0) {
+        PadReading r;
+        r.attached = true;
+        r.left = left;
+        r.a = a;
+        r.back = back;
+        r.stickX = stickX;
+        return r;
+    }
+
+    FakeShell shell;
+    Host host{shell, FakeShell::kFrequency};
+};
+
+class Behaviour : public ::testing::Test, public Player {};
+
+TEST_F(Behaviour, TheWindowOpensOnAPreparedHaltedRunWithTheTimerRunning) {
+    EXPECT_EQ(s().running, 0);
+    EXPECT_EQ(s().speed, 0.0f);
+    EXPECT_EQ(s().starY, -20);
+    EXPECT_EQ(s().bestScore, 321.0f);
+    EXPECT_EQ(shell.bestReads, 1);
+    EXPECT_EQ(shell.framesShown, 1);
+    // Placed from the seed: the same seed places the same run.
+    GameState again;
+    Effects out;
+    srand(again, 2024);
+    startRun(again, 321.0f, out);
+    EXPECT_EQ(again.stones[3].x, s().stones[3].x);
+    EXPECT_EQ(again.targetX, s().targetX);
+}
+
+TEST_F(Behaviour, StartControlsActOnlyWhileHalted) {
+    const struct {
+        const char* what;
+        void (*act)(Player&);
+        bool starts;
+    } cases[] = {
+        {"Space released", [](Player& b) { b.press(kVkSpace); }, true},
+        {"Space only pressed", [](Player& b) { b.host.keyDown(kVkSpace); }, false},
+        {"a click on the top left edge", [](Player& b) { b.clickAt(460, 50); }, true},
+        {"a click on the bottom right edge", [](Player& b) { b.clickAt(540, 70); }, true},
+        {"a click beside the button", [](Player& b) { b.clickAt(541, 60); }, false},
+        {"the on-screen start control", [](Player& b) {
+             b.host.startControl(true);
+             b.host.startControl(false);
+         }, true},
+        {"a tap on the button", [](Player& b) { b.host.tap({500, 60}); }, true},
+        {"A on a pad", [](Player& b) {
+             b.host.pad(0, padHolding(false, true, false));
+             b.host.pad(0, padHolding(false, false, false));
+         }, true},
+    };
+    for (const auto& c : cases) {
+        Player b;
+        c.act(b);
+        EXPECT_EQ(b.s().running, c.starts ? 1 : 0) << c.what;
+        if (c.starts) {
+            EXPECT_EQ(b.s().speed, 5.0f) << c.what;
+            EXPECT_EQ(b.shell.bestReads, 2) << c.what << ": the best is read at every run start";
+            // Once running, neither starts it again.
+            b.ticks(3);
+            c.act(b);
+            EXPECT_EQ(b.s().distance, 5.0f + 5.01f + 5.02f) << c.what;
+        }
+    }
+}
+
+TEST_F(Behaviour, ARunStartRearmsTheTimerFromThatMoment) {
+    ticks(20);
+    shell.clock += 13'000;
+    press(kVkSpace);
+    const Wake next = host.advance();
+    ASSERT_FALSE(next.untilInput);
+    EXPECT_EQ(next.at, shell.clock + FakeShell::kPeriod);
+}
+
+TEST_F(Behaviour, SteeringFollowsEveryHolderOfAKey) {
+    press(kVkSpace);
+    host.keyDown(kVkLeft);
+    EXPECT_EQ(s().steer, -1);
+    host.keyDown(kVkRight);
+    EXPECT_EQ(s().steer, 0) << "both held: straight down";
+    host.keyUp(kVkLeft);
+    EXPECT_EQ(s().steer, 1) << "letting go of one turns towards the other at once";
+    // Right held from the keyboard and a thumb: both must let go.
+    host.touches(false, true);
+    host.keyUp(kVkRight);
+    EXPECT_EQ(s().steer, 1);
+    host.touches(false, false);
+    EXPECT_EQ(s().steer, 0);
+    // A stick steers beyond the dead zone only, the same on every platform.
+    host.pad(1, padHolding(false, false, false, -0.2));
+    EXPECT_EQ(s().steer, 0);
+    host.pad(1, padHolding(false, false, false, -0.25));
+    EXPECT_EQ(s().steer, -1) << "a stick pushed a quarter of the way steers";
+    host.pad(1, PadReading{});
+    EXPECT_EQ(s().steer, 0) << "a pad pulled out lets go";
+}
+
+TEST_F(Behaviour, AReleaseWhosePressTheGameNeverSawIsIgnored) {
+    host.keyUp(kVkSpace);
+    EXPECT_EQ(s().running, 0);
+    host.keyUp(kVkEscape);
+    EXPECT_FALSE(host.ended());
+    // Held here when the focus went elsewhere: its release goes elsewhere too.
+    host.keyDown(kVkSpace);
+    host.keyDown(kVkLeft);
+    host.focusLost();
+    host.keyUp(kVkSpace);
+    EXPECT_EQ(s().running, 0);
+    EXPECT_EQ(s().leftHeld, 0) << "the arrows are let go with the focus";
+    // A pad pulled out never had its A or Back let go by the player.
+    host.pad(2, padHolding(false, true, true));
+    host.pad(2, PadReading{});
+    EXPECT_EQ(s().running, 0);
+    EXPECT_FALSE(host.ended());
+}
+
+TEST_F(Behaviour, EscapeClosesOnReleaseInEveryPhaseAndKeepsAnUnfinishedTally) {
+    struct Phase {
+        const char* what;
+        int ticksAfterCrash;
+        std::vector<std::int32_t> saves;
+    };
+    for (const Phase& phase : {Phase{"halted", -1, {}}, Phase{"tally", 10, {}}}) {
+        Player b;
+        if (phase.ticksAfterCrash >= 0) {
+            b.press(kVkSpace);
+            b.playUntilTally();
+            b.ticks(phase.ticksAfterCrash);
+        }
+        b.host.keyDown(kVkEscape);
+        EXPECT_FALSE(b.host.ended()) << phase.what << ": not on the press";
+        b.host.keyUp(kVkEscape);
+        EXPECT_EQ(b.shell.endedWith, 0) << phase.what;
+        if (phase.ticksAfterCrash >= 0) {
+            ASSERT_EQ(b.shell.saves.size(), 1u);
+            EXPECT_EQ(b.shell.saves[0], runScore(b.s()));
+            EXPECT_TRUE(b.shell.cues.empty() || b.shell.cues.back() != Cue::saved)
+                << "kept without a sound";
+        } else {
+            EXPECT_TRUE(b.shell.saves.empty());
+        }
+        // Gone: nothing reaches the game any more.
+        b.press(kVkSpace);
+        EXPECT_TRUE(b.host.advance().untilInput);
+    }
+}
+
+TEST_F(Behaviour, TheTallyStepsOncePerPaintAndAnnouncesOnlyASaveThatWentIn) {
+    const struct {
+        std::optional<std::int32_t> stored;
+        bool refuse;
+        bool announced;
+    } cases[] = {{std::nullopt, false, true}, {1 << 30, false, false}, {std::nullopt, true, false}};
+    for (const auto& c : cases) {
+        Player b;
+        b.shell.best = c.stored;
+        b.shell.refuseSaves = c.refuse;
+        b.press(kVkSpace);
+        b.playUntilTally();
+        b.shell.cues.clear();
+        // A paint the system asks for steps the tally as a tick's paint does.
+        b.ticks(58);
+        b.host.repaint();
+        EXPECT_EQ(b.s().resultTicks, 60);
+        EXPECT_EQ(b.shell.cues, std::vector<Cue>{Cue::tallyStep});
+        b.ticks(125);
+        EXPECT_EQ(b.s().resultPhase, 2);
+        EXPECT_EQ(b.shell.saves.size(), 1u);
+        const std::vector<Cue> tally = {Cue::tallyStep, Cue::tallyStep, Cue::tallyStep};
+        std::vector<Cue> expected = tally;
+        if (c.announced) {
+            expected.push_back(Cue::saved);
+        }
+        EXPECT_EQ(b.shell.cues, expected);
+    }
+}
+
+TEST_F(Behaviour, AtRestTheGameSleepsUntilInputAndKeepsItsGrid) {
+    ticks(2);
+    const int shown = shell.framesShown;
+    const Wake rest = host.advance();
+    EXPECT_TRUE(rest.untilInput) << "halted with its frame on the screen";
+    shell.clock += 37 * FakeShell::kPeriod + 5'000;
+    host.pointerMove({10, 10});
+    const Wake woken = host.advance();
+    ASSERT_FALSE(woken.untilInput);
+    EXPECT_EQ((woken.at - 1'000'000) % FakeShell::kPeriod, 0u) << "the grid the timer was armed on";
+    EXPECT_EQ(host.droppedTicks(), 0u) << "sleeping drops no ticks";
+    EXPECT_EQ(shell.framesShown, shown) << "an unchanged frame is not shown again";
+    host.repaint();
+    EXPECT_EQ(shell.framesShown, shown + 1) << "the screen lost it: shown again";
+    // A controller is read at ticks: one attached keeps them coming.
+    host.pad(0, padHolding(false, false, false));
+    tick();
+    tick();
+    EXPECT_FALSE(host.advance().untilInput);
+}
+
+TEST_F(Behaviour, AStallCostsTheTicksItCoveredInsteadOfABurst) {
+    press(kVkSpace);
+    tick();
+    shell.clock += 10 * FakeShell::kPeriod;
+    EXPECT_TRUE(host.advance().ticked);
+    EXPECT_FALSE(host.advance().ticked);
+    EXPECT_EQ(host.droppedTicks(), 9u);
+}
+
+TEST_F(Behaviour, TwoGamesInOneProcessDoNotDisturbEachOther) {
+    // Made one after the other, started one after the other: each places
+    // its second run from its own random source.
+    Player other;
+    press(kVkSpace);
+    other.press(kVkSpace);
+    EXPECT_EQ(other.s().stones[0].x, s().stones[0].x);
+    EXPECT_EQ(other.s().targetX, s().targetX);
+}
+
+} // namespace
+} // namespace nuvalo::test
