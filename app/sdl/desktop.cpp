@@ -1,6 +1,6 @@
 #include "app/sdl/desktop.h"
 
-#include "app/frame_scale.h"
+#include "host/frame_scale.h"
 #include "render/gdi.h"
 
 #include <SDL_syswm.h>

@@ -1,15 +1,13 @@
 #include "app/sdl/game_window.h"
 
 #include "app/sdl/desktop.h"
-#include "app/sdl/input.h"
 #include "app/sdl/notice.h"
-#include "render/render.h"
+#include "persist/best_score.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -18,24 +16,19 @@ namespace nuvalo::sdl {
 
 namespace {
 
-std::uint64_t now() {
-    return SDL_GetPerformanceCounter();
-}
-
 constexpr std::uint64_t kNanosPerSecond = 1'000'000'000;
 constexpr std::uint64_t kNanosPerMilli = 1'000'000;
-
-// Pads are read by the loop at each tick, not by SDL's event wait (which
-// would otherwise poll them every millisecond): with one attached, the game
-// keeps ticking at rest to see its buttons.
-bool padsAttached() {
-    return SDL_WasInit(SDL_INIT_JOYSTICK) != 0 && SDL_NumJoysticks() > 0;
-}
 
 // How often a resting game looks for a pad plugged in meanwhile.
 constexpr int kPadSearchMillis = 250;
 // How often it looks whether the last cue has ended, to let go of the sound.
 constexpr int kCueCheckMillis = 100;
+
+// Pads are read by the loop at each tick, not by SDL's event wait (which
+// would otherwise poll them every millisecond).
+bool padsWatched() {
+    return SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0;
+}
 
 } // namespace
 
@@ -49,7 +42,7 @@ bool preferSoftwareRenderer() {
     return x11;
 }
 
-GameWindow::GameWindow() : scheduler_(SDL_GetPerformanceFrequency()) {}
+GameWindow::GameWindow() : frequency_(SDL_GetPerformanceFrequency()), host_(*this, frequency_) {}
 
 GameWindow::~GameWindow() {
     releaseWindow();
@@ -101,12 +94,10 @@ bool GameWindow::create(std::uint32_t seed) {
     SDL_RendererInfo info{};
     keepsPicture_ =
         SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
-    shown_.forget();
     sound_.open();
-
-    // The creation message: drawing resources, seeded generator, prepared run
-    // and a running timer, all before the window is shown.
-    onCreate(app_, *this, seed);
+    // Drawing resources, seeded generator, prepared run and a running timer,
+    // all before the window is shown.
+    host_.create(seed);
     SDL_ShowWindow(window_);
     // Only key-down and key-up messages matter; no character input.
     SDL_StopTextInput();
@@ -115,14 +106,12 @@ bool GameWindow::create(std::uint32_t seed) {
 
 void GameWindow::chooseScale() {
     const WindowScale chosen = windowScale(window_, renderer_);
-    scale_ = chosen.scale;
-    const float pixelsPerUnit = chosen.pixelsPerUnit;
     int unitsWide = 0, unitsHigh = 0;
     SDL_GetWindowSize(window_, &unitsWide, &unitsHigh);
-    const int wide =
-        static_cast<int>(std::lround(static_cast<float>(scale_ * kFrameWidth) / pixelsPerUnit));
-    const int high =
-        static_cast<int>(std::lround(static_cast<float>(scale_ * kFrameHeight) / pixelsPerUnit));
+    const int wide = static_cast<int>(
+        std::lround(static_cast<float>(chosen.scale * kFrameWidth) / chosen.pixelsPerUnit));
+    const int high = static_cast<int>(
+        std::lround(static_cast<float>(chosen.scale * kFrameHeight) / chosen.pixelsPerUnit));
     if (wide != unitsWide || high != unitsHigh) {
         // Still hidden: placed anew for its new size, as it would have been.
         const auto display = static_cast<unsigned>(std::max(SDL_GetWindowDisplayIndex(window_), 0));
@@ -132,75 +121,82 @@ void GameWindow::chooseScale() {
     }
 }
 
-void GameWindow::armTimer() {
-    // A run starts: the sound device let go of at rest is taken again first,
-    // so that the time it takes delays the run's first tick instead of
-    // dropping one.
-    restingSince_ = 0;
-    sound_.resume();
-    scheduler_.arm(now());
+void GameWindow::show(const Bitmap& frame) {
+    if (renderer_ == nullptr || texture_ == nullptr || frame.pixels == nullptr ||
+        frame.width != kFrameWidth || frame.height != kFrameHeight) {
+        return;
+    }
+    SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
+                      kFrameWidth * static_cast<int>(sizeof(Pixel)));
+    // The frame covers all but the borders of a whole-number scale, so one
+    // clear after an exposure is enough where the window keeps its pixels.
+    if (!keepsPicture_ || exposed_) {
+        SDL_RenderClear(renderer_);
+        exposed_ = false;
+    }
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    ++presented_;
 }
 
-void GameWindow::playSound(const char* path) {
-    sound_.play(path);
+float GameWindow::loadBest() {
+    return nuvalo::loadBest(kSaveFile);
 }
 
-void GameWindow::quit(int exitCode) {
-    quitRequested_ = true;
+bool GameWindow::saveBestIfHigher(std::int32_t score) {
+    return nuvalo::saveBestIfHigher(score, kSaveFile) == 1;
+}
+
+void GameWindow::ended(int exitCode) {
+    ended_ = true;
     exitCode_ = exitCode;
+    if (window_ != nullptr) {
+        SDL_HideWindow(window_);
+    }
 }
 
 int GameWindow::run(LoopObserver* observer) {
-    while (!quitRequested_) {
-        if (resting()) {
-            rest(observer);
-            continue;
+    while (!ended_) {
+        const std::uint64_t before = now();
+        const Wake wake = host_.advance();
+        if (!wake.untilInput) {
+            restingSince_ = 0;
         }
-        const std::uint64_t t = now();
-        if (scheduler_.due(t)) {
-            inputSinceTick_ = false;
-            const std::uint64_t deadline = scheduler_.deadline();
-            // Advance first: a timer armed by the tick itself starts from now.
-            scheduler_.advance(t);
+        if (wake.ticked) {
             if (observer != nullptr) {
-                observer->tickTaken(deadline, t);
+                // The host read the clock a moment later, at the deadline or past it.
+                observer->tickTaken(wake.deadline, std::max(before, wake.deadline));
+                if (!observer->keepRunning(host_)) {
+                    host_.close();
+                }
             }
-            onTimer(app_, *this);
-            if (invalidated_) {
-                paint();
-            }
-            if (observer != nullptr && !observer->keepRunning(app_)) {
-                closeWindow();
-            }
-            destroyIfClosing();
-            // However long the tick took, input is read before the next one;
-            // the pads' state and their comings and goings with it.
-            if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0) {
-                SDL_GameControllerUpdate();
-            }
+            // However long the tick took, input is read before the next one:
+            // the pads, then the events (the pads' comings and goings with them).
+            readPads();
             drainEvents();
-            continue;
-        }
-        waitForEventOrTick();
-        if (invalidated_ && !closing_.destroyed()) {
-            paint();
+        } else if (wake.untilInput) {
+            rest(observer);
+        } else {
+            waitUntil(wake.at);
         }
     }
     releaseWindow();
     return exitCode_;
 }
 
-bool GameWindow::resting() const {
-    return atRest(app_.state) && scheduler_.armed() && !inputSinceTick_ && !invalidated_ &&
-           !closing_.pending() && !closing_.destroyed() && drawn_ && drawnState_ == app_.state &&
-           !padsAttached();
+void GameWindow::readPads() {
+    if (padsWatched()) {
+        SDL_GameControllerUpdate();
+        for (int slot = 0; slot < kMaxPads; ++slot) {
+            host_.pad(slot, pads_.read(slot));
+        }
+    }
 }
 
 int GameWindow::millisFor(std::uint64_t counts) const {
-    const std::uint64_t frequency = scheduler_.frequency();
     // Rounded up: waking early would only wait again.
     const std::uint64_t millis =
-        counts / frequency * 1000 + (counts % frequency * 1000 + frequency - 1) / frequency;
+        counts / frequency_ * 1000 + (counts % frequency_ * 1000 + frequency_ - 1) / frequency_;
     return static_cast<int>(std::min<std::uint64_t>(millis, 86'400'000));
 }
 
@@ -213,84 +209,133 @@ void GameWindow::rest(LoopObserver* observer) {
     const auto wakeWithin = [&timeout](int millis) {
         timeout = timeout < 0 ? millis : std::min(timeout, millis);
     };
-    const std::uint64_t wake = observer != nullptr ? observer->wakeAtRest() : 0;
-    if (wake != 0) {
-        wakeWithin(millisFor(wake > t ? wake - t : 0));
-    }
-    const bool watchPads = SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0;
-    if (watchPads) {
-        wakeWithin(kPadSearchMillis);
-    }
     if (sound_.isOpen()) {
         // A second at rest: the last cue (the save's, at most) has ended by
         // then, or is waited out.
         const std::uint64_t rested = t - restingSince_;
-        const std::uint64_t linger = scheduler_.frequency();
-        if (rested < linger) {
-            wakeWithin(millisFor(linger - rested));
+        if (rested < frequency_) {
+            wakeWithin(millisFor(frequency_ - rested));
         } else if (!sound_.suspend()) {
             wakeWithin(kCueCheckMillis);
         }
     }
+    if (padsWatched()) {
+        wakeWithin(kPadSearchMillis);
+    }
+    const std::uint64_t wake = observer != nullptr ? observer->wakeAtRest() : 0;
+    if (wake != 0) {
+        wakeWithin(millisFor(wake > t ? wake - t : 0));
+    }
     SDL_Event event;
-    const bool got = SDL_WaitEventTimeout(&event, timeout) != 0;
-    // The deadlines slept through held no-op ticks; the next tick stays on
-    // the grid the timer was armed on.
-    scheduler_.passOver(now());
-    if (got) {
-        inputSinceTick_ = true;
+    if (SDL_WaitEventTimeout(&event, timeout) != 0) {
         handle(event);
         drainEvents();
-    } else if (timeout < 0) {
-        // The wait failed: go back to waking for ticks rather than spin.
-        inputSinceTick_ = true;
-    } else {
-        if (watchPads) {
-            // A pad plugged in meanwhile is found only when the pads are read.
-            SDL_GameControllerUpdate();
-            inputSinceTick_ = drainEvents() > 0;
-        }
-        if (wake != 0 && now() >= wake && !observer->keepRunning(app_)) {
-            closeWindow();
+        return;
+    }
+    if (timeout < 0) {
+        // The wait failed: look again a tick's time later rather than spin.
+        SDL_Delay(20);
+        return;
+    }
+    // A pad plugged in meanwhile is found only when the pads are read.
+    readPads();
+    drainEvents();
+    if (wake != 0 && !ended_ && now() >= wake) {
+        sound_.resume();
+        if (!observer->keepRunning(host_)) {
+            host_.close();
         }
     }
-    destroyIfClosing();
 }
 
 void GameWindow::handle(const SDL_Event& event) {
-    if (closing_.destroyed()) {
-        return;
-    }
-    const bool focused = window_ != nullptr && SDL_GetKeyboardFocus() == window_;
-    for (const Message& message : controls_.translate(event, focused)) {
-        if (message.kind == Message::Kind::Expose) {
-            present(false);
-        } else {
-            dispatch(app_, *this, message);
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (const int vk = virtualKey(event.key.keysym.sym); vk != 0) {
+            // Input may start a run: the sound device let go of at rest is
+            // taken again first, so that the time it takes delays the run's
+            // first tick instead of dropping one.
+            sound_.resume();
+            if (event.type == SDL_KEYDOWN) {
+                host_.keyDown(vk);
+                break;
+            }
+            if (SDL_GetKeyboardFocus() != window_) {
+                // SDL lets go of the keys still held when the focus leaves,
+                // and says that it left only after: the host hears of the loss
+                // first, so that a Space or Escape held into another window
+                // starts or ends nothing.
+                host_.focusLost();
+            }
+            host_.keyUp(vk);
         }
-        destroyIfClosing();
-        if (closing_.destroyed()) {
-            return;
+        break;
+    case SDL_MOUSEMOTION:
+        // The renderer's logical size maps window positions to frame pixels.
+        host_.pointerMove({event.motion.x, event.motion.y});
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT) {
+            sound_.resume();
+            // The start button looks at the last move, so a click that came
+            // without one (a touch, a warped pointer) counts where it is.
+            host_.pointerMove({event.button.x, event.button.y});
+            host_.pointerDown();
         }
+        break;
+    case SDL_CONTROLLERDEVICEADDED:
+        if (const int slot = pads_.add(event.cdevice.which); slot >= 0) {
+            sound_.resume();
+            host_.pad(slot, pads_.read(slot));
+        }
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        if (const int slot = pads_.remove(event.cdevice.which); slot >= 0) {
+            host_.pad(slot, PadReading{});
+        }
+        break;
+    case SDL_QUIT:
+        host_.close();
+        break;
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            host_.close();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            host_.focusLost();
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+            exposed_ = true;
+            host_.repaint();
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
     }
 }
 
-int GameWindow::drainEvents() {
+void GameWindow::drainEvents() {
     SDL_Event event;
-    int handled = 0;
-    while (!quitRequested_ && SDL_PollEvent(&event) != 0) {
+    while (!ended_ && SDL_PollEvent(&event) != 0) {
         handle(event);
-        ++handled;
     }
-    return handled;
 }
 
-void GameWindow::waitForEventOrTick() {
-    const std::uint64_t t = now();
-    const std::uint64_t frequency = scheduler_.frequency();
-    const std::uint64_t left = scheduler_.remaining(t);
-    const std::uint64_t leftNanos =
-        left / frequency * kNanosPerSecond + left % frequency * kNanosPerSecond / frequency;
+void GameWindow::waitUntil(std::uint64_t at) {
+    const auto nanosLeft = [this, at] {
+        const std::uint64_t t = now();
+        const std::uint64_t left = at > t ? at - t : 0;
+        return left / frequency_ * kNanosPerSecond +
+               left % frequency_ * kNanosPerSecond / frequency_;
+    };
+    const std::uint64_t leftNanos = nanosLeft();
     if (leftNanos >= 3 * kNanosPerMilli) {
         // Sleep in the event wait until two or three milliseconds before the
         // tick: SDL's wait counts whole milliseconds on a millisecond clock
@@ -305,74 +350,15 @@ void GameWindow::waitForEventOrTick() {
         return;
     }
     drainEvents();
-    const std::uint64_t after = now();
-    const std::uint64_t rest = scheduler_.remaining(after);
-    if (rest > 0 && !quitRequested_) {
+    if (!ended_) {
         // The last stretch: a plain precise sleep up to the deadline.
-        std::this_thread::sleep_for(std::chrono::nanoseconds(
-            rest / frequency * kNanosPerSecond + rest % frequency * kNanosPerSecond / frequency));
-    }
-}
-
-void GameWindow::paint() {
-    invalidated_ = false;
-    // The paint rule every time; the drawing only when the state to be shown
-    // is not the one the back buffer already shows. The frame is drawn from
-    // the state alone, so at rest (halted, or on a finished result) this
-    // costs next to nothing.
-    onPaint(app_, *this);
-    if (drawn_ && drawnState_ == app_.state) {
-        return;
-    }
-    composeFrame(app_.gdi, app_.state);
-    drawnState_ = app_.state;
-    drawn_ = true;
-    present(true);
-}
-
-void GameWindow::present(bool newFrame) {
-    if (renderer_ == nullptr || texture_ == nullptr) {
-        return;
-    }
-    const Bitmap& frame = app_.gdi.backBufferBitmap;
-    if (newFrame && frame.pixels != nullptr && frame.width == kFrameWidth &&
-        frame.height == kFrameHeight) {
-        // A halted game or a finished result composes the same frame every
-        // tick; the screen keeps the last one until the window system says
-        // it lost it (an exposure, another display, another scale).
-        if (!shown_.take(frame)) {
-            return;
-        }
-        SDL_UpdateTexture(texture_, nullptr, frame.pixels.get(),
-                          kFrameWidth * static_cast<int>(sizeof(Pixel)));
-    }
-    // The frame covers all but the borders of a whole-number scale, so one
-    // clear after an exposure is enough where the window keeps its pixels.
-    if (!keepsPicture_ || !newFrame || !cleared_) {
-        SDL_RenderClear(renderer_);
-        cleared_ = true;
-    }
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
-    ++presented_;
-}
-
-void GameWindow::destroyIfClosing() {
-    if (!closing_.destroyIfRequested(app_, *this)) {
-        return;
-    }
-    // Without a window there is nothing left to wait for.
-    if (!quitRequested_) {
-        quit(0);
-    }
-    if (window_ != nullptr) {
-        SDL_HideWindow(window_);
+        std::this_thread::sleep_for(std::chrono::nanoseconds(nanosLeft()));
     }
 }
 
 void GameWindow::releaseWindow() {
     sound_.close();
-    controls_.closeAll();
+    pads_.closeAll();
     if (texture_ != nullptr) {
         SDL_DestroyTexture(texture_);
         texture_ = nullptr;

@@ -1,13 +1,12 @@
 #pragma once
-// The game's one window on SDL2: it owns the program-wide state, turns SDL
-// events into the shared message rules, runs the 20 ms timer and shows each
-// composed frame. Everything the game decides happens in app/rules.
+// The game's one window on SDL2, the shell the host runs the game in: it
+// turns SDL's events into the host's calls, waits for the next tick or, at
+// rest, for input, and puts the host's frames and cues out.
 
-#include "app/rules.h"
-#include "app/sdl/controls.h"
+#include "app/sdl/input.h"
 #include "app/sdl/sound.h"
-#include "app/shown_frame.h"
-#include "app/tick_scheduler.h"
+#include "game/cues.h"
+#include "host/host.h"
 
 #include <SDL.h>
 
@@ -18,12 +17,12 @@ namespace nuvalo::sdl {
 // Lets a measuring tool watch the loop; the game runs without.
 class LoopObserver {
   public:
-    // A tick is being taken: when it was due and when it was taken, in
+    // A tick was taken: when it was due and when it was taken, in
     // performance-counter units.
     virtual void tickTaken(std::uint64_t deadline, std::uint64_t taken) = 0;
     // Asked after every tick, and when woken at rest; false closes the window
     // as the close box would.
-    virtual bool keepRunning(App& app) = 0;
+    virtual bool keepRunning(Host& host) = 0;
     // At rest the loop sleeps until input arrives. An observer that must look
     // at the game meanwhile names the counter value at which to be woken (and
     // asked keepRunning); 0 lets the loop sleep until input.
@@ -45,70 +44,49 @@ class GameWindow final : public Shell {
     GameWindow(const GameWindow&) = delete;
     GameWindow& operator=(const GameWindow&) = delete;
 
-    // Opens the window and prepares the first run (the creation message).
-    // SDL's video must be up. False, with a line on stderr, when the window
-    // cannot be made.
+    // Opens the window and prepares the first run. SDL's video must be up.
+    // False, with a line on stderr, when the window cannot be made.
     bool create(std::uint32_t seed);
-    // The message loop; returns the exit code once the window is destroyed.
+    // The message loop; returns the exit code once the window is gone.
     int run(LoopObserver* observer = nullptr);
 
-    App& app() { return app_; }
-    std::uint64_t skippedTicks() const { return scheduler_.skipped(); }
-    // Frames put on the screen; a composed frame equal to the last one shown
-    // is not shown again.
+    Host& host() { return host_; }
     std::uint64_t presentedFrames() const { return presented_; }
-    // Screen pixels per frame pixel, each way.
-    int frameScale() const { return scale_; }
     bool soundOpen() const { return sound_.isOpen(); }
 
     // Shell
-    void armTimer() override;
-    void playSound(const char* path) override;
-    void invalidate() override { invalidated_ = true; }
-    void closeWindow() override { closing_.request(); }
-    void quit(int exitCode) override;
+    std::uint64_t now() override { return SDL_GetPerformanceCounter(); }
+    void show(const Bitmap& frame) override;
+    void play(Cue cue) override { sound_.play(cueFile(cue)); }
+    float loadBest() override;
+    bool saveBestIfHigher(std::int32_t score) override;
+    void ended(int exitCode) override;
 
   private:
     void handle(const SDL_Event& event);
-    // Handles every event waiting; returns how many there were.
-    int drainEvents();
-    void waitForEventOrTick();
-    // The game stands still and its frame is on the screen: nothing but input
-    // can change what is shown, so there is nothing to tick for.
-    bool resting() const;
+    void drainEvents();
+    void readPads();
+    void waitUntil(std::uint64_t at);
     void rest(LoopObserver* observer);
     // Milliseconds of counter units, rounded up.
     int millisFor(std::uint64_t counts) const;
-    void paint();
-    void present(bool newFrame);
     void chooseScale();
-    // The destroy path: runs once, after the message that asked for it.
-    void destroyIfClosing();
     void releaseWindow();
 
-    App app_;
-    TickScheduler scheduler_;
+    const std::uint64_t frequency_;
+    Host host_;
     SoundOutput sound_;
-    Controls controls_;
+    Pads pads_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
-    // The state the back buffer was last drawn from.
-    GameState drawnState_{};
-    bool drawn_ = false;
-    // The frame last put on the screen, to tell a changed one from a repeat.
-    ShownFrame shown_;
     std::uint64_t presented_ = 0;
-    int scale_ = 1;
     bool keepsPicture_ = false;
-    bool cleared_ = false;
-    bool invalidated_ = false;
-    // An event came in since the last tick; that tick shows what it changed.
-    bool inputSinceTick_ = false;
+    // The window lost its picture, borders and all.
+    bool exposed_ = true;
     // When the game came to rest; 0 while it is not.
     std::uint64_t restingSince_ = 0;
-    WindowClosing closing_;
-    bool quitRequested_ = false;
+    bool ended_ = false;
     int exitCode_ = 0;
 };
 

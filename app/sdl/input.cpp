@@ -114,89 +114,76 @@ int virtualKey(SDL_Keycode key) {
     }
 }
 
-std::uint32_t packMousePosition(int x, int y) {
-    return mouseParam(std::clamp(x, -32768, 32767), std::clamp(y, -32768, 32767));
+PadReading padReading(std::uint32_t buttons, Sint16 leftX) {
+    const auto held = [buttons](SDL_GameControllerButton b) { return (buttons >> b & 1u) != 0; };
+    PadReading r;
+    r.attached = true;
+    r.left = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+    r.right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+    r.a = held(SDL_CONTROLLER_BUTTON_A);
+    r.back = held(SDL_CONTROLLER_BUTTON_BACK);
+    // The stick reaches one step further left than right: both ends are 1.
+    r.stickX = std::max(-1.0, leftX / 32767.0);
+    return r;
 }
 
-Messages translate(const SDL_Event& event, bool focused) {
-    Messages out;
-    switch (event.type) {
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        const int vk = virtualKey(event.key.keysym.sym);
-        if (vk == 0) {
-            break;
+int Pads::slotOf(SDL_JoystickID id) const {
+    for (int slot = 0; slot < kMaxPads; ++slot) {
+        SDL_GameController* pad = pads_[static_cast<std::size_t>(slot)];
+        if (pad != nullptr && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) {
+            return slot;
         }
-        if (event.type == SDL_KEYDOWN) {
-            // Auto-repeat arrives as further key-downs, as on Windows.
-            out.push(Message::Kind::KeyDown, static_cast<std::uint32_t>(vk));
-        } else if (focused || vk == kVkLeft || vk == kVkRight) {
-            out.push(Message::Kind::KeyUp, static_cast<std::uint32_t>(vk));
-        }
-        break;
     }
-    case SDL_MOUSEMOTION:
-        out.push(Message::Kind::MouseMove, packMousePosition(event.motion.x, event.motion.y));
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-        if (event.button.button == SDL_BUTTON_LEFT) {
-            // The start button rule looks at the last move, so a click that
-            // came without one (a touch, a warped pointer) still counts where it is.
-            out.push(Message::Kind::MouseMove, packMousePosition(event.button.x, event.button.y));
-            out.push(Message::Kind::LButtonDown);
-        }
-        break;
-    case SDL_MOUSEBUTTONUP:
-        if (event.button.button == SDL_BUTTON_LEFT) {
-            out.push(Message::Kind::LButtonUp);
-        }
-        break;
-    case SDL_QUIT:
-        out.push(Message::Kind::Close);
-        break;
-    case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-            out.push(Message::Kind::Close);
-        } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-            out.push(Message::Kind::FocusLost);
-        } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                   event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED) {
-            out.push(Message::Kind::Expose);
-        }
-        break;
-    default:
-        break;
-    }
-    return out;
+    return -1;
 }
 
-void dispatch(App& app, Shell& shell, const Message& message) {
-    const int vk = static_cast<int>(message.param);
-    switch (message.kind) {
-    case Message::Kind::KeyDown:
-        onKeyDown(app, vk);
-        break;
-    case Message::Kind::KeyUp:
-        onKeyUp(app, shell, vk);
-        break;
-    case Message::Kind::MouseMove:
-        onMouseMove(app, message.param);
-        break;
-    case Message::Kind::LButtonDown:
-        onLButtonDown(app, shell);
-        break;
-    case Message::Kind::LButtonUp:
-        onLButtonUp(app);
-        break;
-    case Message::Kind::Close:
-        shell.closeWindow();
-        break;
-    case Message::Kind::FocusLost:
-        onFocusLost(app);
-        break;
-    case Message::Kind::Expose:
-        break;
+int Pads::add(int deviceIndex) {
+    SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex);
+    if (pad == nullptr) {
+        return -1;
+    }
+    const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+    const auto free = std::find(pads_.begin(), pads_.end(), nullptr);
+    if (slotOf(id) >= 0 || free == pads_.end()) {
+        // Already open (SDL counts the opens), or more pads than players.
+        SDL_GameControllerClose(pad);
+        return -1;
+    }
+    *free = pad;
+    return static_cast<int>(free - pads_.begin());
+}
+
+int Pads::remove(SDL_JoystickID id) {
+    const int slot = slotOf(id);
+    if (slot >= 0) {
+        SDL_GameControllerClose(pads_[static_cast<std::size_t>(slot)]);
+        pads_[static_cast<std::size_t>(slot)] = nullptr;
+    }
+    return slot;
+}
+
+PadReading Pads::read(int slot) const {
+    SDL_GameController* pad = pads_[static_cast<std::size_t>(slot)];
+    if (pad == nullptr || SDL_GameControllerGetAttached(pad) != SDL_TRUE) {
+        return {};
+    }
+    std::uint32_t buttons = 0;
+    for (const SDL_GameControllerButton b :
+         {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+          SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_BACK}) {
+        if (SDL_GameControllerGetButton(pad, b) != 0) {
+            buttons |= 1u << b;
+        }
+    }
+    return padReading(buttons, SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX));
+}
+
+void Pads::closeAll() {
+    for (SDL_GameController*& pad : pads_) {
+        if (pad != nullptr) {
+            SDL_GameControllerClose(pad);
+            pad = nullptr;
+        }
     }
 }
 

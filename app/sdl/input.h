@@ -1,8 +1,9 @@
 #pragma once
-// SDL events as the window messages the game's rules understand. Pure
-// translation: no SDL state is read here, so tests can feed hand-made events.
+// The keyboard and the game controllers as SDL knows them, in the terms the
+// host reads: keys as Windows virtual-key codes, each controller as a
+// PadReading. The mappings are pure, so tests feed them hand-made values.
 
-#include "app/rules.h"
+#include "host/host.h"
 
 #include <SDL.h>
 
@@ -11,50 +12,34 @@
 
 namespace nuvalo::sdl {
 
-struct Message {
-    enum class Kind : std::uint8_t {
-        KeyDown,     // param: virtual key
-        KeyUp,       // param: virtual key
-        MouseMove,   // param: lParam, y << 16 | x, 16 bits each
-        LButtonDown, // the position is the one of the last MouseMove
-        LButtonUp,
-        Close,     // the close box, or the session asking the program to quit
-        Expose,    // the window's contents were lost, resized or moved to another
-                   // display and must be shown again
-        FocusLost, // the keyboard focus went to another window
-    };
-    Kind kind = Kind::Close;
-    std::uint32_t param = 0;
-};
-
-// At most two messages come of one event (a click is a move, then a press).
-struct Messages {
-    std::array<Message, 2> items{};
-    int count = 0;
-
-    void push(Message::Kind kind, std::uint32_t param = 0) {
-        items[static_cast<std::size_t>(count++)] = {kind, param};
-    }
-    const Message* begin() const { return items.data(); }
-    const Message* end() const { return items.data() + count; }
-};
-
 // The Windows virtual-key code of a key, 0 for keys without one.
 int virtualKey(SDL_Keycode key);
 
-// The mouse position packed as the window system packs it into lParam: each
-// coordinate cut to a signed 16-bit value, x in the low and y in the high half.
-std::uint32_t packMousePosition(int x, int y);
+// A controller as SDL reports it: bit (1 << b) of `buttons` set for each
+// SDL_GameControllerButton b held, `leftX` the left stick's x.
+PadReading padReading(std::uint32_t buttons, Sint16 leftX);
 
-// `focused` tells whether the game window holds the keyboard focus. When it
-// loses the focus SDL releases every held key; only the arrow releases of
-// those reach the game, while a Space or Escape release that the player never
-// made starts or ends nothing. The loss itself releases the arrows too, as on
-// Windows, whether or not SDL's releases come.
-Messages translate(const SDL_Event& event, bool focused);
+// The controllers plugged in, each in the slot the host knows it by.
+class Pads {
+  public:
+    Pads() = default;
+    ~Pads() { closeAll(); }
+    Pads(const Pads&) = delete;
+    Pads& operator=(const Pads&) = delete;
 
-// Hands one message to the shared rules; Close asks the shell to close the
-// window, and Expose is left to the shell, which shows its last frame again.
-void dispatch(App& app, Shell& shell, const Message& message);
+    // Opens a controller plugged in (SDL reports those present at start the
+    // same way); its slot, or -1 when it is open already or every slot is taken.
+    int add(int deviceIndex);
+    // Closes a controller pulled out; its slot, or -1 when it was not open.
+    int remove(SDL_JoystickID id);
+    // The controller in `slot` as it is now; an empty slot reads as pulled out.
+    PadReading read(int slot) const;
+    void closeAll();
+
+  private:
+    int slotOf(SDL_JoystickID id) const;
+
+    std::array<SDL_GameController*, kMaxPads> pads_{};
+};
 
 } // namespace nuvalo::sdl

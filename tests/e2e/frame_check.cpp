@@ -13,7 +13,7 @@
 // shot passes (or the star was found), 1 when not, 2 on bad use. Run it where
 // no "save.dat" lies, so the reference frame shows a best score of 0.
 
-#include "app/rules.h"
+#include "host/host.h"
 #include "render/cells.h"
 #include "render/render.h"
 #include "tests/support/doubles.h"
@@ -88,20 +88,21 @@ bool readPpm(const char* path, Image& image) {
     return ok;
 }
 
-// The game as it opens, and its frame composed by the renderer.
+// The game as the host opens it, and its frame composed by the renderer.
 struct Reference {
     Reference() {
-        onCreate(app, shell, 1);
-        if (app.gdi.liveObjects == 0) {
-            createDrawingResources(app.gdi);
-        }
+        test::QuietShell shell;
+        Host host(shell, 1, false);
+        host.create(1);
+        state = host.state();
+        createDrawingResources(gdi);
     }
     const Bitmap& compose() {
-        composeFrame(app.gdi, app.state);
-        return app.gdi.backBufferBitmap;
+        composeFrame(gdi, state);
+        return gdi.backBufferBitmap;
     }
-    App app;
-    test::QuietShell shell;
+    GameState state;
+    GdiResources gdi;
 };
 
 Pixel framePixel(const Bitmap& frame, int x, int y) {
@@ -149,7 +150,7 @@ int checkPlaying(const Image& shot) {
             haltedSpeed.push_back(framePixel(halted, x, y));
         }
     }
-    ref.app.state.running = 1;
+    ref.state.running = 1;
     const Bitmap& running = ref.compose();
     int failures =
         compareRegion(shot, running, kButtonLeft, kButtonTop, 80, 20, "greyed start button");
@@ -172,7 +173,7 @@ int checkPlaying(const Image& shot) {
 // cell matches best around each white pixel of the playfield.
 int findStar(const Image& shot) {
     Reference ref;
-    const Bitmap& sheet = ref.app.gdi.starSheet;
+    const Bitmap& sheet = ref.gdi.starSheet;
     const Cell star = cells::kStar;
     int bestX = 0, bestY = 0, bestScore = -1, bestCovered = 1;
     for (int y = 0; y < std::min(shot.height, kFrameHeight); ++y) {

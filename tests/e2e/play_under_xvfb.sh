@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Plays the real game on a private X server, as a player would: looks at the
-# opening frame, starts a run with Space, steers left, starts a second copy,
-# and quits with Escape; then opens at twice the size on a desktop scaled to
-# 200 % and starts a run with a click; then plays once without a sound device
-# and is ended by the session (SIGTERM).
+# opening frame, lets go in the game of a Space pressed in another window
+# (which starts nothing), starts a run with Space, steers left, starts a
+# second copy, and quits with Escape; then opens at twice the size on a
+# desktop scaled to 200 % and starts a run with a click; then plays once
+# without a sound device and is ended by the session (SIGTERM).
 #
 #   play_under_xvfb.sh NUVALO CHECKER SOUNDS_DIR SHOTS_DIR
 #
@@ -32,7 +33,7 @@ fail() {
 step() { echo "== $*"; }
 
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-need test xdotool xwininfo import convert
+need test xdotool xwininfo xmessage import convert
 
 # Scratch space beside the screenshots, in the build tree, where nothing else
 # tidies up behind our back.
@@ -96,6 +97,27 @@ for i in $(seq 30); do
     sleep 0.1
 done
 ((ok)) || { cat "$work/check.err" >&2; fail "the opening frame is not the halted first run"; }
+
+step "Space pressed in another window and let go in the game starts nothing"
+xmessage -geometry +0+0 -title Elsewhere "another window" >/dev/null 2>&1 &
+other_pid=$!
+started+=("$other_pid")
+other=$(timeout 15 xdotool search --sync --onlyvisible --name '^Elsewhere$' | head -n 1)
+[[ -n $other ]] || fail "no other window appeared"
+timeout 5 xdotool windowfocus --sync "$other" || fail "cannot focus the other window"
+xdotool keydown space
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+xdotool keyup space
+# The window loses its picture and gets it back from the game, which reads
+# the request after the release: the frame it then shows is the halted one.
+xdotool windowunmap --sync "$window" windowmap --sync "$window"
+ok=0
+for i in $(seq 30); do
+    shot "$window" stray-space && check halted stray-space 2>"$work/check.err" && { ok=1; break; }
+    sleep 0.1
+done
+((ok)) || { cat "$work/check.err" >&2; fail "a Space pressed elsewhere started a run"; }
+kill "$other_pid" 2>/dev/null
 
 step "Space starts a run"
 timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"

@@ -23,13 +23,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-using nuvalo::App;
 using nuvalo::sdl::GameWindow;
 
 double cpuSeconds() {
@@ -43,9 +44,8 @@ double cpuSeconds() {
 
 class Recorder final : public nuvalo::sdl::LoopObserver {
   public:
-    Recorder(GameWindow& game, double seconds, bool halted)
-        : game_(game), haltedOnly_(halted),
-          frequency_(static_cast<double>(SDL_GetPerformanceFrequency())),
+    Recorder(double seconds, bool halted)
+        : haltedOnly_(halted), frequency_(static_cast<double>(SDL_GetPerformanceFrequency())),
           limit_(static_cast<std::uint64_t>(seconds * frequency_)) {
         const auto expected = static_cast<std::size_t>(seconds * 50.0) + 64;
         deadlines_.reserve(expected);
@@ -63,16 +63,16 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
         }
     }
 
-    bool keepRunning(App& app) override {
+    bool keepRunning(nuvalo::Host& host) override {
         const std::uint64_t t = SDL_GetPerformanceCounter();
         // Play as a player who starts a new run a second after the last one ended.
-        if (!haltedOnly_ && app.state.running == 0) {
+        if (!haltedOnly_ && host.state().running == 0) {
             if (restingSince_ == 0) {
                 restingSince_ = t;
             } else if (t - restingSince_ >= second()) {
                 restingSince_ = 0;
-                nuvalo::onKeyDown(app, nuvalo::kVkSpace);
-                nuvalo::onKeyUp(app, game_, nuvalo::kVkSpace);
+                host.keyDown(nuvalo::kVkSpace);
+                host.keyUp(nuvalo::kVkSpace);
                 ++runs_;
                 // The run start re-arms the timer: the next interval is not a period.
                 rearmedAfter_.push_back(taken_.size());
@@ -146,7 +146,6 @@ class Recorder final : public nuvalo::sdl::LoopObserver {
   private:
     std::uint64_t second() const { return static_cast<std::uint64_t>(frequency_); }
 
-    GameWindow& game_;
     bool haltedOnly_;
     double frequency_;
     std::uint64_t limit_;
@@ -192,13 +191,13 @@ int main(int argc, char** argv) {
     {
         GameWindow game;
         if (game.create(1)) {
-            Recorder recorder(game, seconds, halted);
+            Recorder recorder(seconds, halted);
             const double cpuBefore = cpuSeconds();
             const std::uint64_t wallBefore = SDL_GetPerformanceCounter();
             game.run(&recorder);
             const double wall = static_cast<double>(SDL_GetPerformanceCounter() - wallBefore) /
                                 static_cast<double>(SDL_GetPerformanceFrequency());
-            status = recorder.report(cpuSeconds() - cpuBefore, wall, game.skippedTicks(),
+            status = recorder.report(cpuSeconds() - cpuBefore, wall, game.host().droppedTicks(),
                                      game.presentedFrames());
         }
     }
