@@ -1,10 +1,11 @@
 // Nuvalo in a browser page: the page's script (page.js) calls the functions
-// below as its events come; the game calls the page back through
-// library.js. One game per page, one thread, no command line.
+// below as its events come and they go to the host; what the host asks of the
+// page goes back through library.js. One game per page, one thread, no
+// command line.
 
-#include "app/frame_scale.h"
 #include "app/web/web_game.h"
 #include "game/cues.h"
+#include "host/frame_scale.h"
 #include "persist/best_score.h"
 #include "render/surface.h"
 #include "resources/resources.h"
@@ -12,6 +13,7 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <iterator>
 #include <memory>
@@ -35,16 +37,6 @@ int nuvalo_page_store_write(const char* text, int length);
 
 namespace {
 
-class Page final : public nuvalo::web::Browser {
-  public:
-    double now() override { return emscripten_get_now(); }
-    void wakeAfter(double milliseconds) override { nuvalo_page_wake_after(milliseconds); }
-    void present(const std::uint8_t* rgba) override { nuvalo_page_present(rgba); }
-    void playCue(const char* path) override { nuvalo_page_play_cue(path); }
-    void gameEnded() override { nuvalo_page_game_ended(); }
-    void sleep() override { nuvalo_page_sleep(); }
-};
-
 // The page's storage, holding exactly the text save.dat would hold.
 class PageStore final : public nuvalo::SaveStore {
   public:
@@ -65,9 +57,54 @@ class PageStore final : public nuvalo::SaveStore {
     }
 };
 
-Page page;
 PageStore store;
-nuvalo::web::WebGame game(page);
+nuvalo::web::CanvasPixels canvas;
+
+class Page final : public nuvalo::Shell {
+  public:
+    // The page's clock (performance.now()) in microseconds.
+    std::uint64_t now() override {
+        const double ms = emscripten_get_now();
+        return ms > 0.0 ? static_cast<std::uint64_t>(std::llround(ms * 1000.0)) : 0;
+    }
+    void show(const nuvalo::Bitmap& frame) override { nuvalo_page_present(canvas.from(frame)); }
+    void play(nuvalo::Cue cue) override { nuvalo_page_play_cue(nuvalo::cueFile(cue)); }
+    float loadBest() override { return nuvalo::loadBest(store); }
+    bool saveBestIfHigher(std::int32_t score) override {
+        return nuvalo::saveBestIfHigher(score, store) != 0;
+    }
+    void ended(int /*exitCode*/) override { nuvalo_page_game_ended(); }
+};
+
+Page page;
+nuvalo::Host host(page, 1'000'000);
+// A page plays one game, or none in the second tab of a profile.
+bool playing = false;
+bool refused = false;
+// At rest with the frame shown: the page runs no timer until input comes.
+bool asleep = false;
+
+// After every wake and every input: takes the tick that is due and asks the
+// page for the next wake. Returns how late the tick came, in microseconds, or
+// -1 when none was due.
+double settle() {
+    if (!playing) {
+        return -1;
+    }
+    const std::uint64_t t = page.now();
+    const nuvalo::Wake wake = host.advance();
+    if (host.ended()) {
+        return -1;
+    }
+    asleep = wake.untilInput;
+    if (asleep) {
+        nuvalo_page_sleep();
+    } else {
+        const std::uint64_t now = page.now();
+        nuvalo_page_wake_after(wake.at > now ? static_cast<double>(wake.at - now) / 1000.0 : 0.0);
+    }
+    return wake.ticked ? static_cast<double>(t > wake.deadline ? t - wake.deadline : 0) : -1;
+}
 
 // The page's own Japanese words, drawn with the game's font so that they read
 // the same on a system without Japanese fonts: 開始, then the help lines for
@@ -99,10 +136,17 @@ extern "C" {
 
 // The page holds the instance lock: the game opens on its halted first run.
 EMSCRIPTEN_KEEPALIVE void nuvalo_start() {
+    if (playing || refused) {
+        return;
+    }
+    playing = true;
     const auto sound = nuvalo::res::defaultSound();
     nuvalo_page_set_default_sound(sound.data(), sound.size());
-    nuvalo::useSaveStore(&store);
-    game.create(static_cast<std::uint32_t>(std::time(nullptr)));
+    host.create(static_cast<std::uint32_t>(std::time(nullptr)));
+    // The page shows the halted run at once rather than a blank canvas for
+    // the first period.
+    host.repaint();
+    settle();
 }
 
 // Draws page label `which` (white glyphs on black, 16 pixels high) for
@@ -141,21 +185,25 @@ EMSCRIPTEN_KEEPALIVE const char* nuvalo_cue_file(int which) {
 
 // Another tab of this browser profile holds the game.
 EMSCRIPTEN_KEEPALIVE void nuvalo_refuse() {
-    game.refuse();
+    if (playing || refused) {
+        return;
+    }
+    refused = true;
+    nuvalo_page_present(canvas.from(nuvalo::web::secondCopyNotice()));
 }
 
 // How late the tick it took came, in microseconds; -1 when none was due.
 EMSCRIPTEN_KEEPALIVE double nuvalo_wake() {
-    return static_cast<double>(game.wake());
+    return settle();
 }
 
 // For tools that watch the game from the page: 0 running (0/1), 1 the star's
 // x, 2 the result phase, 3 ticks dropped after stalls.
 EMSCRIPTEN_KEEPALIVE double nuvalo_probe(int what) {
-    if (!game.running()) {
+    if (!playing || host.ended()) {
         return -1;
     }
-    const nuvalo::GameState& s = game.app().state;
+    const nuvalo::GameState& s = host.state();
     switch (what) {
     case 0:
         return s.running;
@@ -164,7 +212,7 @@ EMSCRIPTEN_KEEPALIVE double nuvalo_probe(int what) {
     case 2:
         return s.resultPhase;
     case 3:
-        return static_cast<double>(game.skippedTicks());
+        return static_cast<double>(host.droppedTicks());
     default:
         return -1;
     }
@@ -172,47 +220,51 @@ EMSCRIPTEN_KEEPALIVE double nuvalo_probe(int what) {
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_key(int down, int vk) {
     if (down != 0) {
-        game.keyDown(vk);
+        host.keyDown(vk);
     } else {
-        game.keyUp(vk);
+        host.keyUp(vk);
     }
+    settle();
 }
 
 // Positions are page pixels within the frame shown shownWidth x shownHeight.
 EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_move(double x, double y, double shownWidth,
                                             double shownHeight) {
-    game.mouseMove(nuvalo::web::toFrame(x, y, shownWidth, shownHeight));
+    host.pointerMove(nuvalo::toFrame(x, y, shownWidth, shownHeight));
+    settle();
 }
 
-EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_button(int down) {
-    if (down != 0) {
-        game.mouseDown();
-    } else {
-        game.mouseUp();
-    }
+EMSCRIPTEN_KEEPALIVE void nuvalo_mouse_down() {
+    host.pointerDown();
+    settle();
 }
 
 EMSCRIPTEN_KEEPALIVE int nuvalo_touch_side(double x, double y, double shownWidth,
                                            double shownHeight) {
-    return static_cast<int>(
-        nuvalo::web::touchSide(nuvalo::web::toFrame(x, y, shownWidth, shownHeight)));
+    return static_cast<int>(nuvalo::web::touchSide(nuvalo::toFrame(x, y, shownWidth, shownHeight)));
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_touches_held(int left, int right) {
-    game.touchesHeld(left != 0, right != 0);
+    host.touches(left != 0, right != 0);
+    settle();
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_start_control(int down) {
-    game.startControl(down != 0);
+    host.startControl(down != 0);
+    settle();
 }
 
-// The controllers as the page read them for this tick.
-EMSCRIPTEN_KEEPALIVE void nuvalo_pads(int left, int right, int a, int back) {
-    game.padsRead(left != 0, right != 0, a != 0, back != 0);
+EMSCRIPTEN_KEEPALIVE void nuvalo_tap(double x, double y, double shownWidth, double shownHeight) {
+    host.tap(nuvalo::toFrame(x, y, shownWidth, shownHeight));
+    settle();
 }
 
-EMSCRIPTEN_KEEPALIVE void nuvalo_pads_attached(int attached) {
-    game.padsAttached(attached != 0);
+// Controller `index` as the page has just read it (the standard mapping: the
+// d-pad, A, Back, the left stick across). The page reads its controllers
+// right before it wakes the game, which settles what they changed.
+EMSCRIPTEN_KEEPALIVE void nuvalo_pad(int index, int attached, int left, int right, int a, int back,
+                                     double stickX) {
+    host.pad(index, {attached != 0, left != 0, right != 0, a != 0, back != 0, stickX});
 }
 
 // Device pixels per frame pixel for a frame filling `width` x `height`
@@ -223,23 +275,23 @@ EMSCRIPTEN_KEEPALIVE double nuvalo_frame_scale(double width, double height) {
 
 // 1 while the game sleeps at rest.
 EMSCRIPTEN_KEEPALIVE int nuvalo_asleep() {
-    return game.asleep() ? 1 : 0;
-}
-
-EMSCRIPTEN_KEEPALIVE void nuvalo_tap(double x, double y, double shownWidth, double shownHeight) {
-    game.tap(nuvalo::web::toFrame(x, y, shownWidth, shownHeight));
+    return asleep && !host.ended() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_focus_lost() {
-    game.focusLost();
+    host.focusLost();
+    settle();
 }
 
 EMSCRIPTEN_KEEPALIVE void nuvalo_close() {
-    game.close();
+    host.close();
+    settle();
 }
 
+// The page lost the canvas's pixels: the frame goes up again.
 EMSCRIPTEN_KEEPALIVE void nuvalo_frame_lost() {
-    game.frameLost();
+    host.repaint();
+    settle();
 }
 
 } // extern "C"

@@ -13,7 +13,7 @@ var NuvaloPage = (function () {
   var canvas, context, status, image = null, imageAt = 0;
   var timer = 0, begun = false, ended = false, releaseLock = null, asleep = false;
   var audio = null, cues = {}, defaultCue = null, defaultBytes = null, playing = null;
-  var controls = {}, held = {left: false, right: false, start: false}, escapeDown = false;
+  var controls = {}, held = {left: false, right: false, start: false};
   // How the player plays, for the help line and the on-screen controls:
   // 'keys' (a desktop), 'touch' or 'pad'.
   var input = 'keys';
@@ -189,32 +189,26 @@ var NuvaloPage = (function () {
     restAudio();
   }
 
-  // Game controllers (the standard mapping), read once per tick and merged.
-  var DEAD_ZONE = 0.25;
+  // Game controllers of the standard mapping, each read at every tick as it
+  // is (the game maps them as on every platform); `padsTold`: the indices
+  // last told attached, so that one gone is told too.
+  var padsTold = [];
   function readPads() {
-    var pads = navigator.getGamepads ? navigator.getGamepads() : [];
-    var left = false, right = false, a = false, back = false, used = false;
-    for (var i = 0; pads && i < pads.length; i++) {
-      var p = pads[i];
-      if (!p || !p.connected) continue;
-      var b = function (k) { return !!(p.buttons[k] && p.buttons[k].pressed); };
-      var x = p.axes.length > 0 ? p.axes[0] : 0;
-      var l = b(14) || x < -DEAD_ZONE, r = b(15) || x > DEAD_ZONE;
-      left = left || l;
-      right = right || r;
-      a = a || b(0);
-      back = back || b(8);
-      used = used || l || r || b(0) || b(8);
+    var pads = (navigator.getGamepads && navigator.getGamepads()) || [];
+    for (var i = 0; i < Math.max(pads.length, padsTold.length); i++) {
+      var p = pads[i], on = !!(p && p.connected && p.mapping === 'standard');
+      if (!on && !padsTold[i]) continue;
+      padsTold[i] = on;
+      var b = function (k) { return on && p.buttons[k] && p.buttons[k].pressed ? 1 : 0; };
+      if (b(14) || b(15) || b(0) || b(8)) useInput('pad');
+      Module._nuvalo_pad(i, on ? 1 : 0, b(14), b(15), b(0), b(8), on && p.axes.length > 0 ? p.axes[0] : 0);
     }
-    if (used) useInput('pad');
-    Module._nuvalo_pads(left ? 1 : 0, right ? 1 : 0, a ? 1 : 0, back ? 1 : 0);
   }
 
+  // A controller plugged in or pulled out: told at once, even to a game at rest.
   function padsChanged() {
-    var pads = navigator.getGamepads ? navigator.getGamepads() : [];
-    var any = false;
-    for (var i = 0; pads && i < pads.length; i++) any = any || !!(pads[i] && pads[i].connected);
-    Module._nuvalo_pads_attached(any ? 1 : 0);
+    readPads();
+    Module._nuvalo_wake();
   }
 
   // Sound: no audio at all is silent play, never an error.
@@ -336,13 +330,9 @@ var NuvaloPage = (function () {
     if (!vk || (down && (event.ctrlKey || event.altKey || event.metaKey))) return;
     // Space and the arrows would scroll the page.
     event.preventDefault();
-    if (vk === 27) {
-      // Escape that leaves full screen is the browser's, not a quit: only an
-      // Escape pressed here is let go here.
-      if (down && (document.fullscreenElement || document.webkitFullscreenElement)) return;
-      if (!down && !escapeDown) return;
-      escapeDown = down;
-    }
+    // Escape that leaves full screen is the browser's, not a quit (and the
+    // game ignores the release of a press it never saw).
+    if (vk === 27 && down && (document.fullscreenElement || document.webkitFullscreenElement)) return;
     if (input === 'touch' || input === 'pad') useInput('keys');
     Module._nuvalo_key(down ? 1 : 0, vk);
   }
@@ -353,10 +343,10 @@ var NuvaloPage = (function () {
                               box.width, box.height);
   }
 
-  function onMouseButton(event, down) {
+  function onMouseDown(event) {
     if (event.button !== 0) return;
     resumeAudio();
-    Module._nuvalo_mouse_button(down ? 1 : 0);
+    Module._nuvalo_mouse_down();
   }
 
   function inside(rect, x, y) {
@@ -427,8 +417,7 @@ var NuvaloPage = (function () {
     window.addEventListener('keydown', function (e) { onKey(e, true); });
     window.addEventListener('keyup', function (e) { onKey(e, false); });
     canvas.addEventListener('mousemove', onMouseMove);
-    canvas.addEventListener('mousedown', function (e) { onMouseButton(e, true); });
-    canvas.addEventListener('mouseup', function (e) { onMouseButton(e, false); });
+    canvas.addEventListener('mousedown', onMouseDown);
     ['touchstart', 'touchmove', 'touchend', 'touchcancel'].forEach(function (type) {
       document.addEventListener(type, onTouch, {passive: false});
     });

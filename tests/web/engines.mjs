@@ -503,7 +503,7 @@ if (measureAt < 0) {
     }
     // A connected controller keeps the ticks coming between runs, as it does
     // for a player holding one: the period is measured without rests.
-    await tab.eval(() => Module._nuvalo_pads_attached(1));
+    await tab.eval(() => Module._nuvalo_pad(0, 1, 0, 0, 0, 0, 0));
     await tab.key('down', 'Space');
     await tab.key('up', 'Space');
     const start = await tab.eval(() => [performance.now(), NuvaloPage.timing.count]);
