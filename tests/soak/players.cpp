@@ -1,19 +1,13 @@
 #include "tests/soak/players.h"
 
+#include "host/host.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 
 namespace nuvalo::soak {
-
-namespace {
-
-constexpr int kLeft = 37;
-constexpr int kRight = 39;
-constexpr int kSpace = 32;
-constexpr int kEscape = 27;
-} // namespace
 
 std::uint64_t Random::logUniform(std::uint64_t lo, std::uint64_t hi) {
     const double a = std::log(static_cast<double>(lo));
@@ -276,10 +270,11 @@ void Player::decide(const GameState& s, std::uint64_t ticksThisRun, Events& out)
         // The start controls must do nothing until the tally has ended.
         if (rng_.chance(60)) {
             if (rng_.chance(2)) {
-                out.add(EventKind::keyUp, kSpace);
+                out.add(EventKind::keyDown, kVkSpace);
+                out.add(EventKind::keyUp, kVkSpace);
             } else {
-                out.add(EventKind::mouseMove, rng_.between(460, 540), rng_.between(50, 70));
-                out.add(EventKind::lButtonDown);
+                out.add(EventKind::pointerMove, rng_.between(460, 540), rng_.between(50, 70));
+                out.add(EventKind::pointerDown);
             }
         }
         return;
@@ -291,10 +286,10 @@ void Player::decide(const GameState& s, std::uint64_t ticksThisRun, Events& out)
     case Style::storm:
         // Both arrows, pressed and released in shifting patterns.
         stormPhase_ = !stormPhase_;
-        out.add(stormPhase_ ? EventKind::keyDown : EventKind::keyUp, kLeft);
-        out.add(rng_.chance(2) ? EventKind::keyDown : EventKind::keyUp, kRight);
+        out.add(stormPhase_ ? EventKind::keyDown : EventKind::keyUp, kVkLeft);
+        out.add(rng_.chance(2) ? EventKind::keyDown : EventKind::keyUp, kVkRight);
         if (rng_.chance(3)) {
-            out.add(EventKind::keyDown, rng_.chance(2) ? kLeft : kRight);
+            out.add(EventKind::keyDown, rng_.chance(2) ? kVkLeft : kVkRight);
         }
         break;
     case Style::survivor:
@@ -318,27 +313,27 @@ void Player::startGame(Events& out) {
     switch (rng_.below(10)) {
     case 0:
         // A click beside the button starts nothing.
-        out.add(EventKind::mouseMove,
+        out.add(EventKind::pointerMove,
                 rng_.chance(2) ? rng_.between(0, 459) : rng_.between(541, 599),
                 rng_.chance(2) ? rng_.between(0, 49) : rng_.between(71, 449));
-        out.add(EventKind::lButtonDown);
-        out.add(EventKind::lButtonUp);
+        out.add(EventKind::pointerDown);
         break;
     case 1:
     case 2:
     case 3:
         // On the button, its edges included.
-        out.add(EventKind::mouseMove,
+        out.add(EventKind::pointerMove,
                 rng_.chance(4) ? (rng_.chance(2) ? 460 : 540) : rng_.between(460, 540),
                 rng_.chance(4) ? (rng_.chance(2) ? 50 : 70) : rng_.between(50, 70));
-        out.add(EventKind::lButtonDown);
-        out.add(EventKind::lButtonUp);
+        out.add(EventKind::pointerDown);
         break;
     default:
+        // Half the time only the release: unless the host saw Space go
+        // down earlier, that starts nothing.
         if (rng_.chance(2)) {
-            out.add(EventKind::keyDown, kSpace);
+            out.add(EventKind::keyDown, kVkSpace);
         }
-        out.add(EventKind::keyUp, kSpace);
+        out.add(EventKind::keyUp, kVkSpace);
         break;
     }
 }
@@ -352,7 +347,8 @@ void Player::chaos(Events& out) {
         switch (rng_.below(8)) {
         case 0:
         case 1: {
-            static constexpr int kKeys[] = {kLeft, kRight, kSpace, kLeft, kRight, kEscape, 0};
+            static constexpr int kKeys[] = {kVkLeft,  kVkRight,  kVkSpace, kVkLeft,
+                                            kVkRight, kVkEscape, 0};
             int vk = kKeys[rng_.below(7)];
             vk = vk == 0 ? rng_.between(0, 255) : vk;
             // Escape is pressed freely but released only rarely: releasing
@@ -362,34 +358,32 @@ void Player::chaos(Events& out) {
         }
         case 2:
         case 3: {
-            static constexpr int kKeys[] = {kLeft, kRight, kSpace, kLeft, kRight, 0};
+            static constexpr int kKeys[] = {kVkLeft, kVkRight, kVkSpace, kVkLeft, kVkRight, 0};
             int vk = kKeys[rng_.below(6)];
             vk = vk == 0 ? rng_.between(0, 255) : vk;
-            vk = vk == kEscape ? kSpace : vk;
+            vk = vk == kVkEscape ? kVkSpace : vk;
             out.add(EventKind::keyUp, vk);
             break;
         }
         case 4:
             if (rng_.chance(3)) {
-                out.add(EventKind::mouseMove, rng_.between(455, 545), rng_.between(45, 75));
+                out.add(EventKind::pointerMove, rng_.between(455, 545), rng_.between(45, 75));
             } else {
-                out.add(EventKind::mouseMove, rng_.between(-40000, 70000),
+                out.add(EventKind::pointerMove, rng_.between(-40000, 70000),
                         rng_.between(-40000, 70000));
             }
             break;
         case 5:
-            out.add(EventKind::lButtonDown);
-            break;
-        case 6:
-            out.add(EventKind::lButtonUp);
+            out.add(EventKind::pointerDown);
             break;
         default:
-            out.add(EventKind::paint);
+            out.add(EventKind::repaint);
             break;
         }
     }
     if (rng_.chance(options_.escapeOneIn)) {
-        out.add(EventKind::keyUp, kEscape);
+        out.add(EventKind::keyDown, kVkEscape);
+        out.add(EventKind::keyUp, kVkEscape);
     }
 }
 
@@ -397,10 +391,10 @@ void Player::steerTo(const GameState& s, int steer, Events& out) {
     const int wantLeft = steer < 0 ? 1 : 0;
     const int wantRight = steer > 0 ? 1 : 0;
     if (s.leftHeld != wantLeft) {
-        out.add(wantLeft != 0 ? EventKind::keyDown : EventKind::keyUp, kLeft);
+        out.add(wantLeft != 0 ? EventKind::keyDown : EventKind::keyUp, kVkLeft);
     }
     if (s.rightHeld != wantRight) {
-        out.add(wantRight != 0 ? EventKind::keyDown : EventKind::keyUp, kRight);
+        out.add(wantRight != 0 ? EventKind::keyDown : EventKind::keyUp, kVkRight);
     }
 }
 

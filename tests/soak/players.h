@@ -1,6 +1,6 @@
 #pragma once
-// The soak's players: each decides, once per tick, which window messages a
-// player would send before the next timer message. Some play well (dodging
+// The soak's players: each decides, once per tick, what a player would do at
+// the keys and the mouse before the next tick. Some play well (dodging
 // every stone for millions of ticks, or hunting targets until the speed turns
 // negative), some hammer the keys and the mouse in every phase of the game.
 
@@ -35,17 +35,17 @@ class Random {
     std::uint64_t state_;
 };
 
-enum class EventKind : std::uint8_t { keyDown, keyUp, mouseMove, lButtonDown, lButtonUp, paint };
+enum class EventKind : std::uint8_t { keyDown, keyUp, pointerMove, pointerDown, repaint };
 
 struct Event {
-    EventKind kind = EventKind::paint;
+    EventKind kind = EventKind::repaint;
     int a = 0; // virtual key, or x
     int b = 0; // y
 };
 
-// What a player sends before one timer message; a handful at most.
+// What a player does before one tick; a handful of things at most.
 struct Events {
-    static constexpr int kMax = 8;
+    static constexpr int kMax = 10;
     Event event[kMax];
     int count = 0;
     void add(EventKind kind, int a = 0, int b = 0) {
@@ -120,7 +120,7 @@ class Player {
     // How long a survivor means to keep dodging.
     std::uint64_t plannedTicks() const { return plannedTicks_; }
 
-    // The messages to send before the next timer message.
+    // What to do before the next tick.
     void decide(const GameState& s, std::uint64_t ticksThisRun, Events& out);
 
   private:

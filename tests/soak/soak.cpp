@@ -1,18 +1,18 @@
-// nuvalo-soak: plays the real game code (the message rules, the simulation,
-// the best-score file and the frame composition) for as many ticks as asked,
-// with the players of players.h at the keys and the mouse, and checks after
-// every message what must always hold: the invariants of the game state,
+// nuvalo-soak: plays the real game code (the host, the simulation, the
+// best-score file and the frame composition) for as many ticks as asked, with
+// the players of players.h at the keys and the mouse, and checks after every
+// input and tick what must always hold: the invariants of the game state,
 // that the start controls act only while halted, that every crash sequence
-// ends and every tally completes and saves what it must, that no message
+// ends and every tally completes and saves what it must, that nothing
 // allocates, and (under the sanitizers) that no frame touches memory outside
 // its surfaces. Deterministic for a given seed; prints its figures at the end.
-#include "app/rules.h"
-#include "game/game.h"
-#include "render/render.h"
+#include "host/host.h"
+#include "persist/best_score.h"
 #include "tests/soak/players.h"
 #include "tests/support/alloc_count.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
@@ -22,7 +22,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,15 +35,10 @@ namespace nuvalo::soak {
 
 namespace {
 
-constexpr const char* kSaveFile = "save.dat";
-constexpr const char* kHitSound = "Ton/ball01.wav";
-constexpr const char* kTargetSound = "Ton/magic01.wav";
-constexpr const char* kTallySound = "Ton/button03.wav";
-constexpr const char* kSavedSound = "Ton/decide04.wav";
-constexpr int kSpace = 32;
-constexpr int kEscape = 27;
-constexpr int kLeft = 37;
-constexpr int kRight = 39;
+// The shell's clock moves one unit an input and no session comes near a
+// period of it: a timer armed by a run start is due exactly one period after
+// the message that started the run, and no tick is ever due by the clock.
+constexpr std::uint64_t kPeriod = std::uint64_t{1} << 40;
 // From the hit to the tally: four ticks to counter 5, then at least 1 a tick.
 constexpr std::uint64_t kLongestCrash = 500;
 // 181 steps of the tally, then the paint that completes it.
@@ -93,48 +90,34 @@ struct SaveModel {
 
 class SoakShell final : public Shell {
   public:
-    static constexpr int kMaxSounds = 8;
+    static constexpr int kMaxCues = 8;
 
-    void armTimer() override { ++timerArms; }
-    void playSound(const char* path) override {
-        if (soundCount < kMaxSounds) {
-            sounds[soundCount] = path;
+    std::uint64_t now() override { return clock; }
+    void show(const Bitmap& /*frame*/) override {}
+    void play(Cue cue) override {
+        if (cueCount < kMaxCues) {
+            cues[cueCount] = cue;
         }
-        ++soundCount;
+        ++cueCount;
     }
-    void invalidate() override { ++invalidations; }
-    void closeWindow() override { closeRequested = true; }
-    void quit(int exitCode) override {
-        quitRequested = true;
-        quitCode = exitCode;
+    float loadBest() override { return nuvalo::loadBest(); }
+    bool saveBestIfHigher(std::int32_t score) override {
+        return nuvalo::saveBestIfHigher(score) == 1;
     }
+    void ended(int exitCode) override { endedWith = exitCode; }
 
-    bool playedOnly(const char* path) const {
-        return soundCount == 1 && std::strcmp(sounds[0], path) == 0;
-    }
+    bool playedOnly(Cue cue) const { return cueCount == 1 && cues[0] == cue; }
 
-    std::uint64_t timerArms = 0;
-    std::uint64_t invalidations = 0;
-    const char* sounds[kMaxSounds] = {};
-    int soundCount = 0;
-    bool closeRequested = false;
-    bool quitRequested = false;
-    int quitCode = -1;
+    std::uint64_t clock = 0;
+    Cue cues[kMaxCues] = {};
+    int cueCount = 0;
+    int endedWith = -1;
 };
 
 std::string readFile(const char* path, bool& exists) {
-    std::string bytes;
-    std::FILE* file = std::fopen(path, "rb");
-    exists = file != nullptr;
-    if (file != nullptr) {
-        char buffer[256];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            bytes.append(buffer, n);
-        }
-        std::fclose(file);
-    }
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    exists = in.is_open();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Everything but the input fields, which messages other than ticks and
@@ -146,11 +129,7 @@ bool sameGame(const GameState& a, const GameState& b) {
     x.steer = b.steer;
     x.mouseX = b.mouseX;
     x.mouseY = b.mouseY;
-    return std::memcmp(&x, &b, sizeof x) == 0;
-}
-
-bool sameState(const GameState& a, const GameState& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return x == b;
 }
 
 std::int32_t expectedScore(const GameState& s) {
@@ -173,13 +152,12 @@ class Soak {
     void session(std::uint64_t index);
     void prepareSaveFile();
     void handle(const Event& e);
-    void timer();
-    void paint();
+    void paint(bool tick);
     void checkRunStart(const GameState& before);
     void checkTick(const GameState& before);
     void checkPaint(const GameState& before);
-    void checkTallySave();
-    void checkFrame();
+    void checkSave(std::int32_t score, bool announced);
+    void checkClose();
     void noteTick();
     void progress(bool last);
     [[noreturn]] void fail(const char* format, ...);
@@ -190,23 +168,24 @@ class Soak {
         }
     }
 
-    GameState& state() { return app_->state; }
+    const GameState& state() const { return host_->state(); }
 
     Options options_;
     Random rng_;
     Figures figures_;
     SaveModel save_;
-    std::unique_ptr<App> app_;
     SoakShell shell_;
+    std::optional<Host> host_;
     Player* player_ = nullptr;
-    bool inRun_ = false;
     std::uint64_t session_ = 0;
     std::uint64_t ticksThisRun_ = 0;
     std::uint64_t crashTicks_ = 0;
+    // When the timer is next due, as the clock said at the last run start.
+    std::uint64_t deadline_ = 0;
     int tallyPaints_ = 0;
     bool tallySaved_ = false;
-    int heldLeft_ = 0;
-    int heldRight_ = 0;
+    // The keys the host saw pressed and not yet released.
+    std::array<bool, 256> held_{};
     std::int32_t mouseX_ = 0;
     std::int32_t mouseY_ = 0;
     const char* lastMessage_ = "create";
@@ -225,8 +204,8 @@ void Soak::fail(const char* format, ...) {
     va_start(args, format);
     std::vfprintf(stderr, format, args);
     va_end(args);
-    if (app_) {
-        const GameState& s = app_->state;
+    if (host_) {
+        const GameState& s = host_->state();
         std::fprintf(stderr,
                      "\n  state: running %d crashTimer %d resultPhase %d resultTicks %d "
                      "bestScore %.9g\n  star (%d, %d) steer %d held %d/%d mouse (%d, %d) "
@@ -303,22 +282,21 @@ void Soak::session(std::uint64_t index) {
     session_ = index;
     ++figures_.sessions;
     prepareSaveFile();
-    app_ = std::make_unique<App>();
     shell_ = SoakShell{};
-    heldLeft_ = heldRight_ = 0;
+    host_.emplace(shell_, kPeriod * TickScheduler::kTicksPerSecond, false);
+    held_ = {};
     mouseX_ = mouseY_ = 0;
-    inRun_ = false;
     Player player(rng_.next(), options_.player);
     player_ = &player;
 
-    createDrawingResources(app_->gdi);
-    expect(app_->gdi.backBufferDC.pixels != nullptr, "no back buffer");
     lastMessage_ = "create";
-    onCreate(*app_, shell_, static_cast<std::uint32_t>(rng_.next()));
+    host_->create(static_cast<std::uint32_t>(rng_.next()));
+    deadline_ = shell_.clock + kPeriod;
+    const Wake wake = host_->advance();
     const GameState& s = state();
     expect(s.running == 0 && s.speed == 0.0f && s.crashTimer == 0 && s.resultPhase == 0 &&
-               s.starX == 200 && s.starY == -20 && shell_.timerArms == 1,
-           "the window does not open on a halted, prepared run");
+               s.starX == 200 && s.starY == -20 && !wake.ticked && wake.at == deadline_,
+           "the window does not open on a halted, prepared run with its timer running");
     expect(s.bestScore == static_cast<float>(save_.value),
            "bestScore %.9g at creation, save.dat holds %" PRId32, static_cast<double>(s.bestScore),
            save_.value);
@@ -327,100 +305,99 @@ void Soak::session(std::uint64_t index) {
         std::min(rng_.logUniform(1'000, std::max<std::uint64_t>(options_.maxSessionTicks, 1'001)),
                  options_.ticks - figures_.ticks);
     Events events;
-    for (std::uint64_t t = 0; t < budget && !shell_.closeRequested; ++t) {
+    for (std::uint64_t t = 0; t < budget && !host_->ended(); ++t) {
         player.decide(state(), ticksThisRun_, events);
-        for (int i = 0; i < events.count && !shell_.closeRequested; ++i) {
+        for (int i = 0; i < events.count && !host_->ended(); ++i) {
             handle(events.event[i]);
         }
-        if (shell_.closeRequested) {
+        if (host_->ended()) {
             ++figures_.escapes;
             break;
         }
-        timer();
-        paint();
+        paint(true);
         if (options_.progressSeconds > 0 && (figures_.ticks & 0xFFFF) == 0) {
             progress(false);
         }
     }
 
     // The window closes: by Escape, or as the close box would.
-    if (!shell_.closeRequested) {
-        shell_.closeWindow();
+    if (!host_->ended()) {
+        shell_.cueCount = 0;
+        lastMessage_ = "close";
+        host_->close();
     }
-    lastMessage_ = "destroy";
-    onDestroy(*app_, shell_);
-    expect(shell_.quitRequested && shell_.quitCode == 0, "closing the window does not quit with 0");
-    releaseDrawingResources(app_->gdi);
-    expect(app_->gdi.liveObjects == 0, "drawing objects still alive after release: %#x",
-           app_->gdi.liveObjects);
+    checkClose();
     player_ = nullptr;
-    app_.reset();
+    host_.reset();
 }
 
 void Soak::handle(const Event& e) {
-    GameState& s = state();
-    const GameState before = s;
-    const std::uint64_t arms = shell_.timerArms;
+    const GameState before = state();
     const std::uint64_t allocations = test::allocationCount();
-    shell_.soundCount = 0;
+    bool& held = held_[static_cast<std::size_t>(e.a) & 0xFF];
+    shell_.cueCount = 0;
+    ++shell_.clock;
     ++figures_.messages;
     bool starts = false;
     switch (e.kind) {
     case EventKind::keyDown:
         lastMessage_ = "keydown";
-        onKeyDown(*app_, e.a);
-        heldLeft_ = e.a == kLeft ? 1 : heldLeft_;
-        heldRight_ = e.a == kRight ? 1 : heldRight_;
+        host_->keyDown(e.a);
+        held = true;
         break;
-    case EventKind::keyUp:
+    case EventKind::keyUp: {
         lastMessage_ = "keyup";
-        onKeyUp(*app_, shell_, e.a);
-        heldLeft_ = e.a == kLeft ? 0 : heldLeft_;
-        heldRight_ = e.a == kRight ? 0 : heldRight_;
-        starts = before.running == 0 && e.a == kSpace;
-        expect(shell_.closeRequested == (e.a == kEscape), "keyup %d %s the window", e.a,
-               shell_.closeRequested ? "closes" : "does not close");
-        break;
-    case EventKind::mouseMove: {
-        lastMessage_ = "mousemove";
-        const auto x = static_cast<std::uint32_t>(e.a) & 0xFFFFu;
-        const auto y = static_cast<std::uint32_t>(e.b) & 0xFFFFu;
-        onMouseMove(*app_, y << 16 | x);
-        mouseX_ = static_cast<std::int32_t>(x);
-        mouseY_ = static_cast<std::int32_t>(y);
+        // A release whose press the host never saw does nothing at all.
+        const bool seen = held;
+        held = false;
+        host_->keyUp(e.a);
+        starts = seen && before.running == 0 && e.a == kVkSpace;
+        expect(host_->ended() == (seen && e.a == kVkEscape), "keyup %d %s the window", e.a,
+               host_->ended() ? "closes" : "does not close");
         break;
     }
-    case EventKind::lButtonDown:
-        lastMessage_ = "lbuttondown";
-        onLButtonDown(*app_, shell_);
-        starts = before.running == 0 && mouseX_ >= 460 && mouseX_ <= 540 && mouseY_ >= 50 &&
-                 mouseY_ <= 70;
+    case EventKind::pointerMove:
+        lastMessage_ = "pointermove";
+        host_->pointerMove({e.a, e.b});
+        mouseX_ = e.a & 0xFFFF;
+        mouseY_ = e.b & 0xFFFF;
         break;
-    case EventKind::lButtonUp:
-        lastMessage_ = "lbuttonup";
-        onLButtonUp(*app_);
+    case EventKind::pointerDown:
+        lastMessage_ = "pointerdown";
+        host_->pointerDown();
+        starts = before.running == 0 && mouseX_ >= kButtonLeft && mouseX_ <= kButtonRight &&
+                 mouseY_ >= kButtonTop && mouseY_ <= kButtonBottom;
         break;
-    case EventKind::paint:
-        paint();
+    case EventKind::repaint:
+        paint(false);
         return;
     }
     expect(test::allocationCount() == allocations, "%s allocated memory", lastMessage_);
-    expect(s.leftHeld == heldLeft_ && s.rightHeld == heldRight_, "held keys %d/%d, expected %d/%d",
-           s.leftHeld, s.rightHeld, heldLeft_, heldRight_);
-    expect(s.steer == heldRight_ - heldLeft_, "steer %d with keys %d/%d held", s.steer, heldLeft_,
-           heldRight_);
+    if (host_->ended()) {
+        return;
+    }
+    const GameState& s = state();
+    const int left = held_[kVkLeft] ? 1 : 0;
+    const int right = held_[kVkRight] ? 1 : 0;
+    expect(s.leftHeld == left && s.rightHeld == right, "held keys %d/%d, expected %d/%d",
+           s.leftHeld, s.rightHeld, left, right);
+    expect(s.steer == right - left, "steer %d with keys %d/%d held", s.steer, left, right);
     expect(s.mouseX == mouseX_ && s.mouseY == mouseY_, "mouse at (%d, %d), moved to (%d, %d)",
            s.mouseX, s.mouseY, mouseX_, mouseY_);
+    const Wake wake = host_->advance();
     if (starts) {
-        expect(shell_.timerArms == arms + 1, "a run start does not re-arm the timer");
+        deadline_ = shell_.clock + kPeriod;
+    }
+    expect(!wake.ticked && !wake.untilInput && wake.at == deadline_,
+           starts ? "a run start does not re-arm the timer" : "%s re-arms the timer", lastMessage_);
+    if (starts) {
         checkRunStart(before);
     } else {
         if (before.running != 0 &&
-            (e.kind == EventKind::lButtonDown || (e.kind == EventKind::keyUp && e.a == kSpace))) {
+            (e.kind == EventKind::pointerDown || (e.kind == EventKind::keyUp && e.a == kVkSpace))) {
             ++figures_.ignoredStarts;
         }
-        expect(sameGame(before, s) && shell_.soundCount == 0 && shell_.timerArms == arms,
-               "%s changed the game", lastMessage_);
+        expect(sameGame(before, s) && shell_.cueCount == 0, "%s changed the game", lastMessage_);
     }
 }
 
@@ -444,7 +421,6 @@ void Soak::checkRunStart(const GameState& before) {
         expect(s.stones[i].x >= -18 && s.stones[i].x <= 393, "stone %d placed at x %d", i,
                s.stones[i].x);
     }
-    inRun_ = true;
     ticksThisRun_ = 0;
     crashTicks_ = 0;
     ++figures_.runs;
@@ -452,21 +428,41 @@ void Soak::checkRunStart(const GameState& before) {
     ++figures_.runsByStyle[static_cast<int>(player_->style())];
 }
 
-void Soak::timer() {
-    GameState& s = state();
-    const GameState before = s;
-    const std::uint64_t invalidations = shell_.invalidations;
+// A tick (the timer message and its paint) or a paint the system asks for.
+void Soak::paint(bool tick) {
+    const GameState before = state();
     const std::uint64_t allocations = test::allocationCount();
-    shell_.soundCount = 0;
-    lastMessage_ = "timer";
-    onTimer(*app_, shell_);
-    ++figures_.ticks;
+    shell_.cueCount = 0;
+    lastMessage_ = tick ? "tick" : "paint";
+    if (tick) {
+        host_->tick();
+        ++figures_.ticks;
+        ++figures_.messages;
+    } else {
+        host_->repaint();
+    }
+    ++figures_.paints;
     ++figures_.messages;
-    expect(test::allocationCount() == allocations, "a tick allocated memory");
-    expect(shell_.invalidations == invalidations + 1, "a tick does not ask for one repaint");
-    if (before.running == 0 || before.resultPhase != 0) {
-        expect(sameState(before, s) && shell_.soundCount == 0,
-               "a tick changed the game while halted or in the tally");
+    // Frames are composed at every moment that draws something special and
+    // at random in between; the other paints run only the tally's steps.
+    const GameState& s = state();
+    const bool tallyEdge =
+        (s.resultPhase == 1 && (s.resultTicks % 30 <= 1 || s.resultTicks >= 180)) ||
+        (s.resultPhase == 2 && before.resultPhase == 1);
+    if (options_.frameEvery <= 1 || (s.crashTimer > 0 && s.crashTimer < 7) || tallyEdge ||
+        (s.speed < 0.0f && rng_.chance(8)) || rng_.chance(options_.frameEvery)) {
+        ++figures_.frames;
+        // The panel is drawn last on every frame, its white ground reaching
+        // the frame's last column and row.
+        const Bitmap& frame = host_->paintedFrame();
+        expect(frame.pixels != nullptr && frame.pixels[kFrameWidth * kFrameHeight - 1] == kWhite &&
+                   frame.pixels[kFrameWidth * 2 - 1] == kWhite,
+               "no frame, or the panel's ground is not white");
+    }
+    expect(test::allocationCount() == allocations, "a %s allocated memory", lastMessage_);
+    if (!tick || before.running == 0 || before.resultPhase != 0) {
+        // Halted or tallying, a tick itself does nothing: its paint may.
+        checkPaint(before);
         return;
     }
     checkTick(before);
@@ -502,13 +498,14 @@ void Soak::checkTick(const GameState& before) {
                before.crashTimer, s.crashTimer);
         expect(s.resultPhase == (s.crashTimer > 500 ? 1 : 0), "resultPhase %d at crash counter %d",
                s.resultPhase, s.crashTimer);
-        expect(shell_.soundCount == 0, "a sound during the crash sequence");
+        expect(shell_.cueCount == 0, "a cue during the crash sequence");
         expect(crashTicks_ <= kLongestCrash, "the crash sequence runs on after %" PRIu64 " ticks",
                crashTicks_);
         if (s.resultPhase == 1) {
+            // The tick's own paint took the tally's first step.
             figures_.longestCrash = std::max(figures_.longestCrash, crashTicks_);
-            expect(s.resultTicks == 0, "the tally starts at step %d", s.resultTicks);
-            tallyPaints_ = 0;
+            expect(s.resultTicks == 1, "the tally starts at step %d", s.resultTicks - 1);
+            tallyPaints_ = 1;
             tallySaved_ = false;
         }
         return;
@@ -516,8 +513,8 @@ void Soak::checkTick(const GameState& before) {
 
     expect(s.resultPhase == 0, "a result without a crash");
     if (s.crashTimer != 0) {
-        expect(s.crashTimer == 1 && shell_.playedOnly(kHitSound),
-               "a hit sets the counter to %d with %d sounds", s.crashTimer, shell_.soundCount);
+        expect(s.crashTimer == 1 && shell_.playedOnly(Cue::hit),
+               "a hit sets the counter to %d with %d cues", s.crashTimer, shell_.cueCount);
         expect(s.targetsDown[0] == before.targetsDown[0] &&
                    s.targetsDown[1] == before.targetsDown[1],
                "a hit also took the target");
@@ -534,9 +531,9 @@ void Soak::checkTick(const GameState& before) {
                    s.targetsDown[1 - kind] == before.targetsDown[1 - kind],
                "targets taken went from %d/%d to %d/%d", before.targetsDown[0],
                before.targetsDown[1], s.targetsDown[0], s.targetsDown[1]);
-        expect(before.targetKind == kind && shell_.playedOnly(kTargetSound),
-               "a target of kind %d counted as kind %d, %d sounds", before.targetKind, kind,
-               shell_.soundCount);
+        expect(before.targetKind == kind && shell_.playedOnly(Cue::target),
+               "a target of kind %d counted as kind %d, %d cues", before.targetKind, kind,
+               shell_.cueCount);
         // Slowed by 3 or 6 from the grown and capped speed.
         const double grown = std::min(static_cast<double>(before.speed) + 0.01, 20.0);
         const double slowed = grown - (3.0 * kind + 3.0);
@@ -545,7 +542,7 @@ void Soak::checkTick(const GameState& before) {
                static_cast<double>(before.speed));
         ++figures_.targets[kind];
     } else {
-        expect(shell_.soundCount == 0, "%d sounds in a quiet tick", shell_.soundCount);
+        expect(shell_.cueCount == 0, "%d cues in a quiet tick", shell_.cueCount);
     }
 }
 
@@ -562,35 +559,10 @@ void Soak::noteTick() {
     figures_.ticksTopSpeed += s.speed == 20.0f ? 1 : 0;
 }
 
-void Soak::paint() {
-    GameState& s = state();
-    const GameState before = s;
-    const std::uint64_t allocations = test::allocationCount();
-    shell_.soundCount = 0;
-    ++figures_.paints;
-    ++figures_.messages;
-    lastMessage_ = "paint";
-    // Frames are composed at every moment that draws something special and
-    // at random in between; the other paints run only the tally's steps.
-    const bool tallyEdge = before.resultPhase == 1 &&
-                           ((before.resultTicks + 1) % 30 <= 1 || before.resultTicks >= 179);
-    const bool full = options_.frameEvery <= 1 ||
-                      (before.crashTimer > 0 && before.crashTimer < 7) || tallyEdge ||
-                      (before.speed < 0.0f && rng_.chance(8)) || rng_.chance(options_.frameEvery);
-    onPaint(*app_, shell_);
-    if (full) {
-        ++figures_.frames;
-        composeFrame(app_->gdi, s);
-        checkFrame();
-    }
-    expect(test::allocationCount() == allocations, "a paint allocated memory");
-    checkPaint(before);
-}
-
 void Soak::checkPaint(const GameState& before) {
-    GameState& s = state();
+    const GameState& s = state();
     if (before.resultPhase != 1) {
-        expect(sameState(before, s) && shell_.soundCount == 0, "a paint changed the game");
+        expect(before == s && shell_.cueCount == 0, "a paint changed the game");
         return;
     }
     ++tallyPaints_;
@@ -600,65 +572,68 @@ void Soak::checkPaint(const GameState& before) {
         expected.running = 0;
         expected.resultTicks = 0;
         expected.resultPhase = 2;
-        expect(sameState(expected, s) && shell_.soundCount == 0,
-               "the tally does not complete after step %d", before.resultTicks);
+        expect(expected == s && shell_.cueCount == 0, "the tally does not complete after step %d",
+               before.resultTicks);
         expect(tallyPaints_ == kTallyPaints && tallySaved_,
                "the tally completes after %d paints, %s", tallyPaints_,
                tallySaved_ ? "saved" : "without its save step");
         ++figures_.tallies;
-        inRun_ = false;
         return;
     }
     expected.resultTicks = before.resultTicks + 1;
-    expect(sameState(expected, s), "a tally step changed more than its counter");
+    expect(expected == s, "a tally step changed more than its counter");
     switch (s.resultTicks) {
     case 60:
     case 120:
     case 150:
-        expect(shell_.playedOnly(kTallySound), "tally step %d without its cue", s.resultTicks);
+        expect(shell_.playedOnly(Cue::tallyStep), "tally step %d without its cue", s.resultTicks);
         break;
     case 180:
-        checkTallySave();
+        tallySaved_ = true;
+        checkSave(expectedScore(s), true);
         break;
     default:
-        expect(shell_.soundCount == 0, "a sound at tally step %d", s.resultTicks);
+        expect(shell_.cueCount == 0, "a cue at tally step %d", s.resultTicks);
         break;
     }
 }
 
-void Soak::checkTallySave() {
-    const GameState& s = state();
-    tallySaved_ = true;
-    const std::int32_t score = expectedScore(s);
+void Soak::checkSave(std::int32_t score, bool announced) {
     const bool writes = !save_.exists || score >= save_.value;
     bool exists = false;
     const std::string bytes = readFile(kSaveFile, exists);
     struct stat info {};
     expect(stat("save.dat.tmp", &info) != 0, "a temporary file was left behind");
+    // The saved cue only for the tally's own save, and only once the score is in.
+    expect(announced && writes ? shell_.playedOnly(Cue::saved) : shell_.cueCount == 0,
+           "%d cues for a save that %s", shell_.cueCount, writes ? "went in" : "did not");
     if (writes) {
         char text[16];
         std::snprintf(text, sizeof text, "%" PRId32 "\n", score);
         expect(exists && bytes == text, "save.dat holds \"%s\" after saving %" PRId32,
                bytes.c_str(), score);
-        expect(shell_.playedOnly(kSavedSound), "a save without its cue");
         save_ = SaveModel{true, bytes, score};
         ++figures_.savesWritten;
     } else {
         expect(exists && bytes == save_.bytes,
                "save.dat changed although %" PRId32 " is below the stored %" PRId32, score,
                save_.value);
-        expect(shell_.soundCount == 0, "the saved cue for a score that was not saved");
         ++figures_.savesKept;
     }
 }
 
-void Soak::checkFrame() {
-    // The panel is drawn last on every frame, its white ground reaching the
-    // frame's last column and row.
-    const Surface dst = app_->gdi.backBufferDC;
-    expect(dst.pixels[kFrameWidth * kFrameHeight - 1] == kWhite &&
-               dst.pixels[kFrameWidth * 2 - 1] == kWhite,
-           "the panel's ground is not white");
+void Soak::checkClose() {
+    expect(shell_.endedWith == 0, "closing the window does not end the game with 0");
+    // A tally that had not saved yet keeps its score, quietly.
+    const GameState& s = state();
+    if (s.resultPhase == 1 && s.resultTicks < 180) {
+        checkSave(expectedScore(s), false);
+    } else {
+        expect(shell_.cueCount == 0, "a cue as the window closes");
+    }
+    // The host let go of its drawing objects: the frame is all that still
+    // reaches them.
+    expect(host_->paintedFrame().pixels == nullptr, "the frame outlives the window");
 }
 
 void Soak::progress(bool last) {
