@@ -1,8 +1,8 @@
 #pragma once
 // Run start, spawning, the simulation tick and the collision test.
 
-#include "game/game_state.h"
 #include "game/effects.h"
+#include "game/game_state.h"
 
 #include <cstdint>
 

@@ -76,8 +76,7 @@ void Host::carryOut() {
     for (int i = 0; i < effects_.cueCount; ++i) {
         shell_.play(effects_.cues[static_cast<std::size_t>(i)]);
     }
-    if (effects_.save && shell_.saveBestIfHigher(effects_.save->score) &&
-        effects_.save->announce) {
+    if (effects_.save && shell_.saveBestIfHigher(effects_.save->score) && effects_.save->announce) {
         shell_.play(Cue::saved);
     }
     effects_.clear();
@@ -87,29 +86,24 @@ void Host::enter(const Input& input) {
     GameState& s = state_;
     switch (input.kind) {
     case Input::Kind::keyDown:
+    case Input::Kind::keyUp: {
+        const int down = input.kind == Input::Kind::keyDown ? 1 : 0;
         if (input.vk == kVkLeft) {
-            s.leftHeld = 1;
+            s.leftHeld = down;
         }
         if (input.vk == kVkRight) {
-            s.rightHeld = 1;
+            s.rightHeld = down;
         }
         updateSteer(s);
-        break;
-    case Input::Kind::keyUp:
-        if (input.vk == kVkLeft) {
-            s.leftHeld = 0;
-        }
-        if (input.vk == kVkRight) {
-            s.rightHeld = 0;
-        }
-        updateSteer(s);
-        if (input.vk == kVkEscape) {
+        // Escape and Space act on release.
+        if (down == 0 && input.vk == kVkEscape) {
             closeRequested_ = true;
         }
-        if (s.running == 0 && input.vk == kVkSpace) {
+        if (down == 0 && s.running == 0 && input.vk == kVkSpace) {
             startRun();
         }
         break;
+    }
     case Input::Kind::mouseMove:
         s.mouseX = input.x;
         s.mouseY = input.y;

@@ -46,7 +46,14 @@ struct PadReading {
     bool a = false;                   // the bottom face button: Space
     bool back = false;                // Back (Select): Escape
     double stickX = 0.0;              // the left stick, -1 (left) to 1 (right)
+
+    bool operator==(const PadReading&) const = default;
 };
+// A stick axis as the platforms read it, a signed 16-bit value, on -1 to 1
+// (its one extra step to the left counts as full left).
+constexpr double stickAxis(std::int16_t value) {
+    return (value < -32767 ? -32767 : value) / 32767.0;
+}
 // How far the left stick must lean before it steers: the dead zone that
 // Microsoft recommends for a left thumbstick, 7849 of 32767.
 inline constexpr double kStickDeadZone = 7849.0 / 32767.0;
@@ -75,10 +82,10 @@ class Shell {
 
 // When the shell should next call Host::advance.
 struct Wake {
-    bool ticked = false;         // this call took a tick...
-    std::uint64_t deadline = 0;  // ...that was due at this time
-    bool untilInput = false;     // at rest: nothing is due until input comes
-    std::uint64_t at = 0;        // otherwise: the next tick's time
+    bool ticked = false;        // this call took a tick...
+    std::uint64_t deadline = 0; // ...that was due at this time
+    bool untilInput = false;    // at rest: nothing is due until input comes
+    std::uint64_t at = 0;       // otherwise: the next tick's time
 };
 
 class Host {

@@ -14,9 +14,6 @@ std::uint32_t bitOf(GdiObject o) {
 
 void created(GdiResources& gdi, GdiObject o) {
     gdi.liveObjects |= bitOf(o);
-    if (gdi.observer != nullptr) {
-        gdi.observer(gdi.observerContext, o, true);
-    }
 }
 
 // Releases `o` once: a second release of the same object does nothing.
@@ -26,9 +23,6 @@ template <typename Release> void release(GdiResources& gdi, GdiObject o, Release
     }
     free();
     gdi.liveObjects &= ~bitOf(o);
-    if (gdi.observer != nullptr) {
-        gdi.observer(gdi.observerContext, o, false);
-    }
 }
 
 void loadSheet(GdiResources& gdi, GdiObject o, Bitmap& sheet, const char* name) {
@@ -43,10 +37,6 @@ void createDrawingResources(GdiResources& gdi) {
     if (gdi.liveObjects != 0) {
         releaseDrawingResources(gdi);
     }
-    gdi.whitePen = kWhite;
-    created(gdi, GdiObject::whitePen);
-    gdi.grayPen = 0x808080;
-    created(gdi, GdiObject::grayPen);
     gdi.blackBrush = kBlack;
     created(gdi, GdiObject::blackBrush);
     gdi.whiteBrush = kWhite;
@@ -76,8 +66,6 @@ void releaseDrawingResources(GdiResources& gdi) {
     // The surface goes first so that nothing can draw into a freed buffer,
     // and the buffer itself last.
     release(gdi, GdiObject::backBufferDC, [&] { gdi.backBufferDC = Surface{}; });
-    release(gdi, GdiObject::whitePen, [&] { gdi.whitePen = 0; });
-    release(gdi, GdiObject::grayPen, [&] { gdi.grayPen = 0; });
     release(gdi, GdiObject::blackBrush, [&] { gdi.blackBrush = 0; });
     release(gdi, GdiObject::whiteBrush, [&] { gdi.whiteBrush = 0; });
     release(gdi, GdiObject::starSheet, [&] { gdi.starSheet = Bitmap{}; });

@@ -1,6 +1,6 @@
 #pragma once
 // The software drawing objects the game draws with: a 600 x 450 back buffer,
-// the decoded sprite sheets, pens and brushes.
+// the decoded sprite sheets and brushes.
 
 #include <cstdint>
 #include <memory>
@@ -35,8 +35,6 @@ struct Surface {
 // The drawing objects in the order they are created; they are released in a
 // different order (see releaseDrawingResources).
 enum class GdiObject : std::uint8_t {
-    whitePen,
-    grayPen,
     blackBrush,
     whiteBrush,
     starSheet,
@@ -45,17 +43,11 @@ enum class GdiObject : std::uint8_t {
     backBufferBitmap,
     backBufferDC,
 };
-inline constexpr int kGdiObjectCount = 9;
-
-// Told of every creation and release, for tools and tests that check the
-// lifecycle; null in the game.
-using GdiObserver = void (*)(void* context, GdiObject object, bool created);
+inline constexpr int kGdiObjectCount = 7;
 
 struct GdiResources {
     Bitmap backBufferBitmap; // the frame, kFrameWidth x kFrameHeight
     Surface backBufferDC;    // every drawing routine draws here
-    Pixel whitePen = 0;      // created and released only; never drawn with
-    Pixel grayPen = 0;
     Pixel blackBrush = 0;
     Pixel whiteBrush = 0;
     Bitmap starSheet;  // "Kemri"
@@ -63,8 +55,6 @@ struct GdiResources {
     Bitmap botanSheet; // "Botan"
 
     std::uint32_t liveObjects = 0; // one bit per GdiObject
-    GdiObserver observer = nullptr;
-    void* observerContext = nullptr;
 };
 
 } // namespace nuvalo

@@ -122,8 +122,7 @@ PadReading padReading(std::uint32_t buttons, Sint16 leftX) {
     r.right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
     r.a = held(SDL_CONTROLLER_BUTTON_A);
     r.back = held(SDL_CONTROLLER_BUTTON_BACK);
-    // The stick reaches one step further left than right: both ends are 1.
-    r.stickX = std::max(-1.0, leftX / 32767.0);
+    r.stickX = stickAxis(leftX);
     return r;
 }
 

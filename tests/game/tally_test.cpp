@@ -1,6 +1,5 @@
 #include "tests/support/fixtures.h"
 
-
 namespace nuvalo::test {
 namespace {
 

@@ -95,15 +95,23 @@ TEST_F(Behaviour, StartControlsActOnlyWhileHalted) {
         {"a click on the top left edge", [](Player& b) { b.clickAt(460, 50); }, true},
         {"a click on the bottom right edge", [](Player& b) { b.clickAt(540, 70); }, true},
         {"a click beside the button", [](Player& b) { b.clickAt(541, 60); }, false},
-        {"the on-screen start control", [](Player& b) {
+        {"the on-screen start control",
+         [](Player& b) {
              b.host.startControl(true);
              b.host.startControl(false);
-         }, true},
-        {"a tap on the button", [](Player& b) { b.host.tap({500, 60}); }, true},
-        {"A on a pad", [](Player& b) {
+         },
+         true},
+        {"a tap on the button",
+         [](Player& b) {
+             b.host.tap({500, 60});
+         },
+         true},
+        {"A on a pad",
+         [](Player& b) {
              b.host.pad(0, padHolding(false, true, false));
              b.host.pad(0, padHolding(false, false, false));
-         }, true},
+         },
+         true},
     };
     for (const auto& c : cases) {
         Player b;

@@ -139,4 +139,3 @@ TEST(TickScheduler, ArmingAgainRestartsThePeriod) {
 
 } // namespace
 } // namespace nuvalo
-
