@@ -1,16 +1,16 @@
 #include "app/win32/program.h"
 
-#include "app/rules.h"
-#include "app/shown_frame.h"
-#include "app/win32/display.h"
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
-#include "render/gdi.h"
-#include "render/render.h"
+#include "game/cues.h"
+#include "host/frame_scale.h"
+#include "persist/best_score.h"
 
 #include <mmsystem.h>
+#include <windowsx.h>
 
-#include <cstddef>
+#include <algorithm>
+#include <array>
 #include <ctime>
 #include <memory>
 
@@ -18,48 +18,143 @@ namespace nuvalo::win32 {
 
 namespace {
 
-constexpr UINT_PTR kGameTimerId = 1;
 // While Windows runs a modal loop of its own (the window being dragged, the
 // system menu open) our message loop is not running; a plain message timer
-// then polls the tick deadlines.
-constexpr UINT_PTR kModalPumpTimerId = 2;
+// then keeps the game going.
+constexpr UINT_PTR kModalPumpTimerId = 1;
 constexpr UINT kModalPumpMs = USER_TIMER_MINIMUM;
 
 class Win32Shell final : public Shell {
   public:
-    HWND window = nullptr;
-    TickTimer* timer = nullptr;
+    explicit Win32Shell(TickTimer& timer) : timer_(timer) {
+        // The frame as Windows reads it: 32-bit 0x00RRGGBB, top row first.
+        frameInfo_.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        frameInfo_.bmiHeader.biWidth = kFrameWidth;
+        frameInfo_.bmiHeader.biHeight = -kFrameHeight;
+        frameInfo_.bmiHeader.biPlanes = 1;
+        frameInfo_.bmiHeader.biBitCount = 32;
+        frameInfo_.bmiHeader.biCompression = BI_RGB;
+    }
 
-    void armTimer() override {
-        if (timer != nullptr) {
-            timer->arm();
+    HWND window = nullptr; // until the window goes
+    HDC paintDc = nullptr; // inside WM_PAINT
+    int scale = 1;
+    int exitCode = 0;
+
+    std::uint64_t now() override { return timer_.now(); }
+    void show(const Bitmap& frame) override {
+        if (paintDc != nullptr) {
+            present(paintDc, frame);
+        } else if (HDC dc = window != nullptr ? GetDC(window) : nullptr) {
+            present(dc, frame);
+            ReleaseDC(window, dc);
         }
     }
-    void playSound(const char* path) override {
-        PlaySoundA(path, nullptr, SND_ASYNC | SND_FILENAME);
+    void play(Cue cue) override { PlaySoundA(cueFile(cue), nullptr, SND_ASYNC | SND_FILENAME); }
+    float loadBest() override { return nuvalo::loadBest(kSaveFile); }
+    bool saveBestIfHigher(std::int32_t score) override {
+        return nuvalo::saveBestIfHigher(score, kSaveFile) != 0;
     }
-    void invalidate() override { InvalidateRect(window, nullptr, FALSE); }
-    void closeWindow() override { SendMessageA(window, WM_CLOSE, 0, 0); }
-    void quit(int exitCode) override { PostQuitMessage(exitCode); }
+    void ended(int code) override {
+        exitCode = code;
+        // Destroying the window sends messages of its own (the focus going);
+        // none of them may destroy it again.
+        if (HWND w = window) {
+            window = nullptr;
+            DestroyWindow(w);
+        }
+    }
+
+  private:
+    // One copy of the frame to the window, enlarged by a whole factor with
+    // nearest-neighbour sampling on high-density displays.
+    void present(HDC dc, const Bitmap& frame) {
+        if (scale == 1) {
+            SetDIBitsToDevice(dc, 0, 0, kFrameWidth, kFrameHeight, 0, 0, 0, kFrameHeight,
+                              frame.pixels.get(), &frameInfo_, DIB_RGB_COLORS);
+        } else {
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, 0, 0, kFrameWidth * scale, kFrameHeight * scale, 0, 0, kFrameWidth,
+                          kFrameHeight, frame.pixels.get(), &frameInfo_, DIB_RGB_COLORS, SRCCOPY);
+        }
+    }
+
+    TickTimer& timer_;
+    BITMAPINFO frameInfo_{};
 };
 
-// Everything the program keeps: one record, alive for the whole process.
+// The controllers, through XInput when the system has it: loaded at run time,
+// so that the game also starts where it is missing, without controllers then.
+class Pads {
+  public:
+    Pads() {
+        for (const char* name : {"xinput1_4.dll", "xinput9_1_0.dll"}) {
+            if ((module_ = LoadLibraryA(name)) != nullptr) {
+                getState_ = reinterpret_cast<GetStateFn>(
+                    reinterpret_cast<void*>(GetProcAddress(module_, "XInputGetState")));
+                break;
+            }
+        }
+    }
+    ~Pads() {
+        if (module_ != nullptr) {
+            FreeLibrary(module_);
+        }
+    }
+    Pads(const Pads&) = delete;
+    Pads& operator=(const Pads&) = delete;
+
+    // Whether a game at rest must still wake now and then to look for a pad
+    // plugged in.
+    bool searching() const {
+        return getState_ != nullptr &&
+               std::none_of(connected_.begin(), connected_.end(), [](bool c) { return c; });
+    }
+
+    // Reads the pads that answered last time. Asking an empty slot is slow,
+    // so the others are looked at no more than four times a second.
+    void read(Host& host, std::uint64_t now, std::uint64_t frequency) {
+        if (getState_ == nullptr) {
+            return;
+        }
+        const bool search = now - lastSearch_ >= frequency / kSearchesPerSecond;
+        lastSearch_ = search ? now : lastSearch_;
+        for (DWORD slot = 0; slot < XUSER_MAX_COUNT; ++slot) {
+            bool& connected = connected_[slot];
+            if (!connected && !search) {
+                continue;
+            }
+            XINPUT_STATE state{};
+            const bool answered = getState_(slot, &state) == ERROR_SUCCESS;
+            if (answered || connected) {
+                host.pad(static_cast<int>(slot),
+                         answered ? padReading(state.Gamepad) : PadReading{});
+            }
+            connected = answered;
+        }
+    }
+
+    static constexpr std::uint64_t kSearchesPerSecond = 4;
+
+  private:
+    using GetStateFn = DWORD(WINAPI*)(DWORD, XINPUT_STATE*);
+    HMODULE module_ = nullptr;
+    GetStateFn getState_ = nullptr;
+    std::array<bool, XUSER_MAX_COUNT> connected_{};
+    std::uint64_t lastSearch_ = 0;
+};
+
+// Everything the program keeps, alive while the window is.
 struct Program {
-    App app;
-    Win32Shell shell;
-    int scale = 1;
-    BITMAPINFO frameInfo{};
-    // The frame last copied to the window, made once at start-up.
-    ShownFrame shown;
-    bool erased = false; // since the last paint, by the system
-    // The state the last paint showed: at rest, with that frame on the screen,
-    // the loop sleeps until a message comes.
-    GameState paintedState{};
-    bool painted = false;
+    explicit Program(const ProgramHooks* h) : hooks(h) {}
 
-    const ProgramHooks* hooks = nullptr;
+    TickTimer timer;
+    Win32Shell shell{timer};
+    Host host{shell, timer.frequency()};
+    Pads pads;
+    const ProgramHooks* hooks;
 };
-Program g;
+Program* g = nullptr;
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
@@ -104,8 +199,8 @@ SIZE outerSize(int scale, unsigned dpi) {
 // exactly, correcting once more by whatever the frame metrics did not predict.
 // `suggested` is where the system wants the window after a change of density.
 void fitClientArea(HWND window, unsigned dpi, const RECT* suggested) {
-    g.scale = frameScale(dpi);
-    const SIZE size = outerSize(g.scale, dpi);
+    const int scale = g->shell.scale = frameScale(dpi);
+    const SIZE size = outerSize(scale, dpi);
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     int x = 0;
     int y = 0;
@@ -120,8 +215,8 @@ void fitClientArea(HWND window, unsigned dpi, const RECT* suggested) {
     RECT client{};
     RECT outer{};
     if (GetClientRect(window, &client) && GetWindowRect(window, &outer)) {
-        const int dx = kFrameWidth * g.scale - (client.right - client.left);
-        const int dy = kFrameHeight * g.scale - (client.bottom - client.top);
+        const int dx = kFrameWidth * scale - (client.right - client.left);
+        const int dy = kFrameHeight * scale - (client.bottom - client.top);
         if (dx != 0 || dy != 0) {
             SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx,
                          outer.bottom - outer.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -130,29 +225,15 @@ void fitClientArea(HWND window, unsigned dpi, const RECT* suggested) {
     InvalidateRect(window, nullptr, TRUE); // shown again at the new scale
 }
 
-// One copy of the composed frame to the window, enlarged by a whole factor
-// with nearest-neighbour sampling on high-density displays.
-void present(HDC dc) {
-    const Pixel* pixels = g.app.gdi.backBufferBitmap.pixels.get();
-    if (pixels == nullptr) {
-        return;
+// Reads the controllers, then takes the tick that is due, if any.
+Wake step(HWND window) {
+    g->pads.read(g->host, g->timer.now(), g->timer.frequency());
+    const Wake wake = g->host.advance();
+    if (wake.ticked && g->hooks != nullptr && g->hooks->afterTick != nullptr) {
+        g->hooks->afterTick(g->hooks->context, window, static_cast<std::int64_t>(g->timer.now()),
+                            g->host.droppedTicks());
     }
-    if (g.scale == 1) {
-        SetDIBitsToDevice(dc, 0, 0, kFrameWidth, kFrameHeight, 0, 0, 0, kFrameHeight, pixels,
-                          &g.frameInfo, DIB_RGB_COLORS);
-    } else {
-        SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, 0, 0, kFrameWidth * g.scale, kFrameHeight * g.scale, 0, 0, kFrameWidth,
-                      kFrameHeight, pixels, &g.frameInfo, DIB_RGB_COLORS, SRCCOPY);
-    }
-}
-
-void runTick(HWND window) {
-    onTimer(g.app, g.shell);
-    if (g.hooks != nullptr && g.hooks->afterTick != nullptr && g.shell.timer != nullptr) {
-        g.hooks->afterTick(g.hooks->context, window, g.shell.timer->now(),
-                           g.shell.timer->dropped());
-    }
+    return wake;
 }
 
 std::uint32_t calendarSeconds() {
@@ -160,73 +241,63 @@ std::uint32_t calendarSeconds() {
 }
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Host& host = g->host;
     switch (message) {
     case WM_CREATE:
-        g.shell.window = window;
-        g.scale = frameScale(windowDpi(window));
-        onCreate(g.app, g.shell, calendarSeconds());
+        g->shell.window = window;
+        g->shell.scale = frameScale(windowDpi(window));
+        host.create(calendarSeconds());
         return 0;
     case WM_DESTROY:
         KillTimer(window, kModalPumpTimerId);
-        if (g.shell.timer != nullptr) {
-            g.shell.timer->disarm();
-        }
-        onDestroy(g.app, g.shell);
+        PostQuitMessage(g->shell.exitCode);
         return 0;
-    case WM_PAINT: {
+    case WM_CLOSE: // the host ends the game, which destroys the window
+        host.close();
+        return 0;
+    case WM_PAINT: { // the game's own frames go out at its ticks
         PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        onPaint(g.app, g.shell);
-        composeFrame(g.app.gdi, g.app.state);
-        g.paintedState = g.app.state;
-        g.painted = true;
-        // An unchanged frame is shown again only where the system erased it.
-        if (g.shown.take(g.app.gdi.backBufferBitmap) || g.erased) {
-            present(dc);
-        }
-        g.erased = false;
+        g->shell.paintDc = BeginPaint(window, &ps);
+        host.repaint();
+        g->shell.paintDc = nullptr;
         EndPaint(window, &ps);
         return 0;
     }
     case WM_KEYDOWN:
-        onKeyDown(g.app, static_cast<int>(wParam));
+        host.keyDown(static_cast<int>(wParam));
         return 0;
     case WM_KEYUP:
-        onKeyUp(g.app, g.shell, static_cast<int>(wParam));
+        host.keyUp(static_cast<int>(wParam));
         return 0;
     // An arrow let go while another window has the focus sends its key-up
     // there, and the star would keep turning. Which of these three messages
-    // come depends on where the focus went, so each releases the arrows.
+    // come depends on where the focus went, so each lets go of the keys.
     case WM_KILLFOCUS:
-        onFocusLost(g.app);
+        host.focusLost();
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
-            onFocusLost(g.app);
+            host.focusLost();
         }
         break; // the default handling gives the window the focus when it is activated
     case WM_ACTIVATEAPP:
         if (wParam == FALSE) {
-            onFocusLost(g.app);
+            host.focusLost();
         }
         return 0;
     case WM_TIMER:
         if (wParam == kModalPumpTimerId) {
-            if (g.shell.timer != nullptr && g.shell.timer->takeDue()) {
-                runTick(window);
-            }
-        } else {
-            runTick(window);
+            step(window);
         }
         return 0;
-    case WM_MOUSEMOVE:
-        onMouseMove(g.app, framePosition(static_cast<std::uint32_t>(lParam), g.scale));
+    case WM_MOUSEMOVE: {
+        const int scale = g->shell.scale;
+        host.pointerMove(toFrame(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), kFrameWidth * scale,
+                                 kFrameHeight * scale));
         return 0;
+    }
     case WM_LBUTTONDOWN:
-        onLButtonDown(g.app, g.shell);
-        return 0;
-    case WM_LBUTTONUP:
-        onLButtonUp(g.app);
+        host.pointerDown();
         return 0;
     case WM_ENTERSIZEMOVE:
     case WM_ENTERMENULOOP:
@@ -235,12 +306,6 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_EXITSIZEMOVE:
     case WM_EXITMENULOOP:
         KillTimer(window, kModalPumpTimerId);
-        break;
-    // The game's own repaints never ask for the background to be erased;
-    // the system's do (the window uncovered, shown, resized, the display
-    // changed), and only they need an unchanged frame shown again.
-    case WM_ERASEBKGND:
-        g.erased = true;
         break;
     case WM_DISPLAYCHANGE:
         InvalidateRect(window, nullptr, TRUE);
@@ -254,54 +319,49 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// True while the game stands still with its frame painted and nothing has
-// come in since the last tick: until a message comes, ticks would change
-// nothing and paint the same frame. A measuring program watches every tick,
-// so it gets them all.
-bool resting(HWND window, const TickTimer& timer, bool messageSinceTick) {
-    return !messageSinceTick && timer.armed() && atRest(g.app.state) && g.painted &&
-           g.paintedState == g.app.state && GetUpdateRect(window, nullptr, FALSE) == 0 &&
-           (g.hooks == nullptr || g.hooks->afterTick == nullptr);
-}
-
 // The message loop: every message is dispatched as it comes (untranslated:
-// the game reads key-down and key-up only), and the 20 ms tick is delivered
-// as a timer message through the window procedure between messages, so ticks,
-// paints and input never overlap. One tick per pass lets each tick's repaint
-// happen before the next tick.
-int messageLoop(HWND window, TickTimer& timer) {
+// the game reads key-down and key-up only), then the host takes the tick that
+// is due and says how long the loop may sleep.
+int messageLoop(HWND window) {
     MSG msg{};
-    bool messageSinceTick = false;
     for (;;) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 return static_cast<int>(msg.wParam);
             }
-            // A tick's own repaint is no news; anything else may be.
-            messageSinceTick = messageSinceTick || msg.message != WM_PAINT;
             DispatchMessageA(&msg);
         }
-        if (resting(window, timer, messageSinceTick)) {
-            MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            timer.passOver();
-            // Whatever woke the loop is handled before the next tick, which
-            // shows what it changed.
-            messageSinceTick = true;
-            continue;
+        const Wake wake = step(window);
+        if (g->host.ended()) {
+            continue; // the quit message is on its way
         }
-        if (timer.takeDue()) {
-            messageSinceTick = false;
-            SendMessageA(window, WM_TIMER, kGameTimerId, 0);
-            continue;
+        TickTimer& timer = g->timer;
+        if (!wake.untilInput) {
+            timer.waitUntil(wake.at);
+        } else if (g->pads.searching()) {
+            timer.waitUntil(timer.now() + timer.frequency() / Pads::kSearchesPerSecond);
+        } else {
+            timer.waitUntil(TickTimer::kNever);
         }
-        DWORD timeoutMs = INFINITE;
-        HANDLE due = timer.prepareWait(timeoutMs);
-        MsgWaitForMultipleObjectsEx(due != nullptr ? 1 : 0, due != nullptr ? &due : nullptr,
-                                    timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
 } // namespace
+
+int frameScale(unsigned dpi) {
+    return std::max(desktopFactor(static_cast<double>(dpi) / kBaseDpi), 1);
+}
+
+PadReading padReading(const XINPUT_GAMEPAD& pad) {
+    PadReading reading;
+    reading.attached = true;
+    reading.left = (pad.wButtons & XINPUT_GAMEPAD_DPAD_LEFT) != 0;
+    reading.right = (pad.wButtons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0;
+    reading.a = (pad.wButtons & XINPUT_GAMEPAD_A) != 0;
+    reading.back = (pad.wButtons & XINPUT_GAMEPAD_BACK) != 0;
+    reading.stickX = stickAxis(pad.sThumbLX);
+    return reading;
+}
 
 int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     if (FindWindowA(kProgramName, nullptr) != nullptr) {
@@ -312,47 +372,32 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     WNDCLASSA wc{};
     wc.style = CS_VREDRAW | CS_HREDRAW;
     wc.lpfnWndProc = windowProcedure;
-    wc.cbClsExtra = 0;
-    wc.cbWndExtra = 0;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, "Aicon");
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOWFRAME + 1));
-    wc.lpszMenuName = nullptr;
     wc.lpszClassName = kProgramName;
     if (RegisterClassA(&wc) == 0) {
         return kExitNoWindowClass;
     }
 
-    // The frame as Windows reads it: 32-bit 0x00RRGGBB, top row first.
-    g.frameInfo.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    g.frameInfo.bmiHeader.biWidth = kFrameWidth;
-    g.frameInfo.bmiHeader.biHeight = -kFrameHeight;
-    g.frameInfo.bmiHeader.biPlanes = 1;
-    g.frameInfo.bmiHeader.biBitCount = 32;
-    g.frameInfo.bmiHeader.biCompression = BI_RGB;
-    g.shown.forget();
-    g.hooks = hooks;
-
-    // The timer must exist before the window: creating the window starts it.
-    TickTimer timer;
-    g.shell.timer = &timer;
-
+    // The clock and the host must exist before the window: creating the
+    // window creates the game.
+    const auto program = std::make_unique<Program>(hooks);
+    g = program.get();
     const SIZE size = outerSize(frameScale(windowDpi(nullptr)), windowDpi(nullptr));
     HWND window =
         CreateWindowExA(0, kProgramName, kProgramName, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                         size.cx, size.cy, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
-        g.shell.timer = nullptr;
-        return kExitNoWindow;
+    int exitCode = kExitNoWindow;
+    if (window != nullptr) {
+        // On a monitor of another density than the primary one the window
+        // only now knows its own.
+        fitClientArea(window, windowDpi(window), nullptr);
+        ShowWindow(window, SW_SHOW);
+        exitCode = messageLoop(window);
     }
-    // On a monitor of another density than the primary one the window only
-    // now knows its own.
-    fitClientArea(window, windowDpi(window), nullptr);
-    ShowWindow(window, SW_SHOW);
-
-    const int exitCode = messageLoop(window, timer);
-    g.shell.timer = nullptr;
+    g = nullptr;
     return exitCode;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // The Windows program: single-instance guard, window class, main window and
-// message loop, with the window procedure feeding the shared message rules.
+// message loop, turning the window's messages and the controllers into calls
+// of the host and carrying out what the host asks of the shell.
+
+#include "host/host.h"
 
 #include <windows.h>
+#include <xinput.h>
 
 #include <cstdint>
 
@@ -29,5 +33,16 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks = nullptr);
 // The window style: a caption with close and minimise boxes, no maximise
 // box and no sizing border.
 inline constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// The platform's reference density: 96 dots per inch is a scale of 100%.
+inline constexpr unsigned kBaseDpi = 96;
+
+// The whole factor by which the frame is enlarged at `dpi`: 1 below a scale of
+// 200%, otherwise the whole part of the scale. The frame is never stretched by
+// a fraction, which would blur its pixel art.
+int frameScale(unsigned dpi);
+
+// An XInput controller's state as the host reads every controller.
+PadReading padReading(const XINPUT_GAMEPAD& pad);
 
 } // namespace nuvalo::win32

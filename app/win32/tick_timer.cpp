@@ -11,16 +11,15 @@ namespace {
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-std::int64_t counterFrequency() {
+std::uint64_t counterFrequency() {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
-    return f.QuadPart > 0 ? f.QuadPart : 1;
+    return f.QuadPart > 0 ? static_cast<std::uint64_t>(f.QuadPart) : 1;
 }
 
 } // namespace
 
-TickTimer::TickTimer()
-    : frequency_(counterFrequency()), schedule_(static_cast<std::uint64_t>(frequency_)) {
+TickTimer::TickTimer() : frequency_(counterFrequency()) {
     timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                     TIMER_ALL_ACCESS);
     if (timer_ != nullptr) {
@@ -44,48 +43,35 @@ TickTimer::~TickTimer() {
     }
 }
 
-std::int64_t TickTimer::now() const {
+std::uint64_t TickTimer::now() const {
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
-    return c.QuadPart;
+    // The host's clock counts unsigned; the performance counter is never negative.
+    return c.QuadPart > 0 ? static_cast<std::uint64_t>(c.QuadPart) : 0;
 }
 
-std::uint64_t TickTimer::counter() const {
-    // The scheduler counts unsigned; the performance counter is never negative.
-    const std::int64_t c = now();
-    return c > 0 ? static_cast<std::uint64_t>(c) : 0;
-}
-
-void TickTimer::arm() {
-    schedule_.arm(counter());
-}
-
-bool TickTimer::takeDue() {
-    return schedule_.take(counter());
-}
-
-HANDLE TickTimer::prepareWait(DWORD& timeoutMs) {
-    timeoutMs = INFINITE;
-    if (!schedule_.armed()) {
-        return nullptr;
+void TickTimer::waitUntil(std::uint64_t at) {
+    DWORD timeoutMs = INFINITE;
+    bool timed = false;
+    if (at != kNever) {
+        const std::uint64_t t = now();
+        if (t >= at) {
+            return;
+        }
+        // Less than a period, or the quarter second of a search for pads.
+        const auto left = static_cast<std::int64_t>(at - t);
+        const auto f = static_cast<std::int64_t>(frequency_);
+        // Relative due time in 100 ns units (negative), rounded up so that
+        // the wait does not end early by the rounding.
+        LARGE_INTEGER due;
+        due.QuadPart = -((left * 10'000'000 + f - 1) / f);
+        timed = timer_ != nullptr && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+        if (!timed) {
+            timeoutMs = static_cast<DWORD>((left * 1000 + f - 1) / f);
+        }
     }
-    const auto left = static_cast<std::int64_t>(schedule_.remaining(counter()));
-    if (left <= 0) {
-        timeoutMs = 0;
-        return nullptr;
-    }
-    if (timer_ == nullptr) {
-        // Whole milliseconds, rounded up so that the wait never ends early.
-        timeoutMs = static_cast<DWORD>((left * 1000 + frequency_ - 1) / frequency_);
-        return nullptr;
-    }
-    // Relative due time in 100 ns units (negative), rounded up. A wake-up that
-    // still comes a little early is harmless: takeDue says no and the loop
-    // waits again for the remainder.
-    LARGE_INTEGER due;
-    due.QuadPart = -((left * 10'000'000 + frequency_ - 1) / frequency_);
-    SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
-    return timer_;
+    MsgWaitForMultipleObjectsEx(timed ? 1 : 0, timed ? &timer_ : nullptr, timeoutMs, QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
 }
 
 } // namespace nuvalo::win32

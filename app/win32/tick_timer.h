@@ -1,57 +1,40 @@
 #pragma once
-// The game's 20 ms tick on Windows: deadlines on a fixed grid (TickScheduler)
-// measured with the performance counter and waited for with a waitable timer
-// in the message loop.
-
-#include "app/tick_scheduler.h"
+// The Windows game's clock and its wait for the next tick: the performance
+// counter is the host's clock, and a waitable timer ends the wait for messages
+// at a tick's deadline. A message timer would round every wait up to the
+// system timer's 15.6 ms and run the game a third too slow.
 
 #include <windows.h>
+
+#include <cstdint>
 
 namespace nuvalo::win32 {
 
 class TickTimer {
   public:
-    static constexpr int kPeriodMs = 20;
+    // A deadline that never comes: only a message ends the wait.
+    static constexpr std::uint64_t kNever = UINT64_MAX;
 
     TickTimer();
     ~TickTimer();
     TickTimer(const TickTimer&) = delete;
     TickTimer& operator=(const TickTimer&) = delete;
 
-    // (Re)starts the period: the next tick falls due 20 ms from now.
-    void arm();
-    // The timer ends with the window.
-    void disarm() { schedule_.disarm(); }
-    bool armed() const { return schedule_.armed(); }
+    // The performance counter, and its counts per second.
+    std::uint64_t now() const;
+    std::uint64_t frequency() const { return frequency_; }
 
-    // True, once, when a tick has fallen due. However late it is taken, the
-    // next one falls due on the grid, never at once.
-    bool takeDue();
-    // The game was at rest through the deadlines up to now: the next tick
-    // falls on the same grid, and the ticks slept through count as dropped
-    // no more than they count as taken.
-    void passOver() { schedule_.passOver(counter()); }
-
-    // Readies the wait for the next deadline: returns the handle that becomes
-    // signalled by then (null when the timer is not armed) and sets `timeoutMs`
-    // to the wait's time limit (INFINITE when the handle alone decides).
-    HANDLE prepareWait(DWORD& timeoutMs);
+    // Sleeps until a message comes in or the counter reaches `at`. A wake-up
+    // may still come a hair early: the host then finds nothing due, and the
+    // loop waits again for the rest.
+    void waitUntil(std::uint64_t at);
 
     // Which kind of system timer serves the deadlines.
     enum class Kind { HighResolution, RaisedResolution, Polled };
     Kind kind() const { return kind_; }
 
-    // Ticks dropped after stalls of a period or more, since construction.
-    std::uint64_t dropped() const { return schedule_.skipped(); }
-
-    std::int64_t now() const;
-    std::int64_t countsPerSecond() const { return frequency_; }
-
   private:
-    std::uint64_t counter() const;
-
-    std::int64_t frequency_;
-    TickScheduler schedule_;
+    std::uint64_t frequency_;
     HANDLE timer_ = nullptr;
     Kind kind_ = Kind::Polled;
     bool periodRaised_ = false;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end test of nuvalo.exe under wine in a private Xvfb display:
-# the halted first frame, Space and Left through the real keyboard path, Left
-# let go after the focus moved to another window, the single-instance guard,
-# and Escape ending the program with exit code 0.
+# the halted first frame, Space and Escape let go in the game's window after a
+# press in another starting nothing, Space and Left through the real keyboard
+# path, Left let go after the focus moved to another window, the
+# single-instance guard, and Escape ending the program with exit code 0.
 #   tests/windows/end_to_end.sh NUVALO_EXE HALTED_FRAME_TOOL TON_DIR
 # Screenshots are kept in $NUVALO_E2E_OUT (default: a folder under /tmp) for
 # a look after a failure.
@@ -34,7 +35,7 @@ echo "display $DISPLAY, work folder $work"
     fail "the reference frame could not be composed"
 
 shot() { # window file
-    import -window "$1" "png24:$2" 2>/dev/null
+    timeout 20 import -window "$1" "png24:$2" 2>/dev/null
 }
 differing_pixels() { # a b  -> number of pixels that differ
     # compare exits with 1 when the pictures differ, which is no error here.
@@ -74,6 +75,28 @@ for ((i = 0; i < 100; i++)); do
 done
 [[ -n $other ]] || fail "no other window to move the focus to"
 
+# Space and then Escape pressed over the other window and let go over the
+# game's: the game never saw the presses, so the releases start no run and do
+# not quit. No window has been given the focus yet, so keys go to the window
+# under the pointer and wine keeps the game's window active all along. The
+# frame stays the halted one while the game takes in the first; the run
+# started below shows that the game outlived the second.
+stray_release() { # key
+    xdotool mousemove --sync --window "$other" 20 20
+    xdotool keydown "$1"
+    xdotool mousemove --sync --window "$window" 100 300
+    xdotool keyup "$1"
+}
+stray_release space
+for ((i = 0; i < 5; i++)); do
+    sleep 0.3
+    shot "$window" "$out/stray.png" || fail "no game window after Space was let go in it"
+    stray=$(differing_pixels "$out/stray.png" "$work/reference/halted.png")
+    [[ $stray == 0 ]] ||
+        fail "Space let go after a press elsewhere changed the halted frame in $stray pixels"
+done
+stray_release Escape
+
 # Keys go to the window under the pointer (there is no window manager);
 # focusing the game's window explicitly lets wine see when it loses the focus.
 xdotool mousemove --window "$window" 100 300
@@ -90,7 +113,8 @@ xdotool keydown Left
 # Held until the star has turned: a busy machine gives wine its ticks late,
 # so the time that takes is not the test.
 for ((i = 0; i < 150; i++)); do
-    shot "$window" "$out/playing-1.png"
+    shot "$window" "$out/playing-1.png" ||
+        fail "the game's window went before its run started (on the Escape let go above?)"
     star_x=$(star_column "$out/playing-1.png")
     ((star_x >= 0 && star_x < 185)) && break
     sleep 0.1

@@ -1,33 +1,25 @@
 // Writes, as a PNG, the frame that the game window shows before the first run:
-// composed by the shared message rules and renderer, as the window's first
-// paints compose it. The end-to-end test compares the window with it.
-//   nuvalo_halted_frame OUT.png      (run in a folder without save.dat)
-#include "app/rules.h"
+// composed by the host and renderer, as the window's first paints compose it.
+// The end-to-end test compares the window with it.
+//   nuvalo_halted_frame OUT.png
+#include "host/host.h"
 #include "render/png.h"
-#include "render/render.h"
 #include "tests/support/doubles.h"
 
 #include <cstdio>
-
-namespace {
-
-nuvalo::App app;
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: nuvalo_halted_frame OUT.png\n");
         return 2;
     }
-    nuvalo::test::QuietShell shell;
+    // No best score kept, as in the fresh folder the game runs in.
+    nuvalo::test::FakeShell shell;
+    nuvalo::Host host(shell, nuvalo::test::FakeShell::kFrequency);
     // Any seed: before the first run every object lies outside the frame.
-    nuvalo::onCreate(app, shell, 1);
-    nuvalo::onPaint(app, shell);
-    nuvalo::composeFrame(app.gdi, app.state);
-    const bool written = nuvalo::writePng(argv[1], app.gdi.backBufferBitmap);
-    nuvalo::onDestroy(app, shell);
-    if (!written) {
+    host.create(1);
+    host.repaint();
+    if (!nuvalo::writePng(argv[1], host.paintedFrame())) {
         std::fprintf(stderr, "nuvalo_halted_frame: cannot write %s\n", argv[1]);
         return 1;
     }

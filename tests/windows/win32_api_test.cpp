@@ -1,8 +1,8 @@
 // The shell's Windows-facing parts, run under wine: Shift-JIS conversion, the
 // tick timer, and the resources inside the built nuvalo.exe.
-#include "app/rules.h"
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
+#include "host/host.h"
 #include "resources/resources.h"
 
 #include <gtest/gtest.h>
@@ -37,38 +37,33 @@ TEST(ShiftJis, BrokenOrOversizedTextIsRefused) {
     EXPECT_EQ(shiftJisToWide("", out, 64), 0);
 }
 
-TEST(TickTimer, TicksNeverComeEarlyAndKeepTheGrid) {
+TEST(TickTimer, SleepsUntilEachDeadlineInsteadOfSpinning) {
     TickTimer timer;
     EXPECT_NE(timer.kind(), TickTimer::Kind::Polled) << "no waitable timer on this system";
-    EXPECT_FALSE(timer.takeDue());
-    DWORD timeout = 0;
-    EXPECT_EQ(timer.prepareWait(timeout), nullptr);
-    EXPECT_EQ(timeout, INFINITE); // not armed: only messages end the wait
-
-    const std::int64_t start = timer.now();
-    timer.arm();
-    int ticks = 0;
-    while (ticks < 10) {
-        if (timer.takeDue()) {
-            ++ticks;
-            continue;
-        }
-        HANDLE due = timer.prepareWait(timeout);
-        if (due != nullptr) {
-            WaitForSingleObject(due, timeout);
-        } else {
-            Sleep(timeout);
+    const std::uint64_t start = timer.now();
+    int waits = 0;
+    for (std::uint64_t k = 1; k <= 10; ++k) {
+        const std::uint64_t at = start + k * timer.frequency() / 50;
+        while (timer.now() < at) {
+            timer.waitUntil(at);
+            ++waits;
         }
     }
-    const std::int64_t elapsed = timer.now() - start;
-    // Ten periods at least; the upper bound only guards against a timer that
-    // never fires or one stuck at a coarse granularity (10 x 31 ms).
-    EXPECT_GE(elapsed * 1000, 10 * TickTimer::kPeriodMs * timer.countsPerSecond());
-    EXPECT_LT(elapsed * 1000, 300 * timer.countsPerSecond());
+    // No message comes to this thread: a wake-up may come a hair early and
+    // wait again for the rest, but a wait that ended at once would spin.
+    EXPECT_LE(waits, 20);
+    timer.waitUntil(start); // a deadline passed: no wait at all
+}
 
-    timer.disarm();
-    EXPECT_EQ(timer.prepareWait(timeout), nullptr);
-    EXPECT_EQ(timeout, INFINITE);
+TEST(TickTimer, AMessageEndsTheWait) {
+    TickTimer timer;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // this thread's message queue
+    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER, 0, 0));
+    const std::uint64_t start = timer.now();
+    timer.waitUntil(start + 60 * timer.frequency());
+    EXPECT_LT(timer.now() - start, 30 * timer.frequency());
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
 }
 
 // The built game, opened as data only.
