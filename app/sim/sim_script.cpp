@@ -6,6 +6,7 @@
 #include "persist/best_score.h"
 #include "render/png.h"
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -215,18 +216,14 @@ class Simulator final : public Shell {
     // counts as pressed just before (scripts leave out presses that change
     // nothing, and the game only heeds releases it saw the press of).
     void key(int vk, bool down) {
-        const auto bit = std::uint64_t{1} << (vk & 63);
-        std::uint64_t& held = held_[static_cast<std::size_t>(vk >> 6)];
-        if (down) {
-            held |= bit;
-            host_.keyDown(vk);
-            return;
-        }
-        if ((held & bit) == 0) {
+        const auto k = static_cast<std::size_t>(vk);
+        if (down || !held_[k]) {
             host_.keyDown(vk);
         }
-        held &= ~bit;
-        host_.keyUp(vk);
+        held_[k] = down;
+        if (!down) {
+            host_.keyUp(vk);
+        }
     }
 
     // Every timer message is followed by one paint (the host's tick). Pixels
@@ -260,7 +257,7 @@ class Simulator final : public Shell {
     std::FILE* err_;
     static constexpr std::uint64_t kClockFrequency = 50;
     Host host_;
-    std::uint64_t held_[4] = {};
+    std::bitset<256> held_;
     char event_[kMaxLine] = {};
     std::size_t eventLength_ = 0;
     const char* sounds_[kMaxSounds] = {};

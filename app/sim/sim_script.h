@@ -1,11 +1,13 @@
 #pragma once
-// The headless simulator: plays a script of window messages through the real
-// message rules and reports the game state after each one.
+// The headless simulator: plays a script of window messages through the host
+// every shell uses, on a clock of its own (one period per timer message), and
+// reports the game state after each one.
 //
 // Script lines (blank lines and text after '#' are ignored):
 //   keydown VK | keyup VK | mousemove X Y | lbuttondown | lbuttonup | timer [N] | paint
 //   snapshot PATH (writes the last composed frame as a PNG file)
-// "timer N" is N timer messages, each followed by one paint. "keyup 27" closes
+// "timer N" is N timer messages, each followed by one paint. A keyup of a key
+// the script never pressed counts as pressed just before. "keyup 27" closes
 // the window and ends the script with status 0. A malformed line stops the
 // script with status 2 and a message naming its line number.
 
