@@ -103,7 +103,7 @@ measure-web: web
 	cmake --build --preset web --target measure-web
 
 # Reliability runs (scripts/reliability.sh): the short fuzz run, 60 s per
-# target with both targets at once; the long fuzz run, ten million executions
+# target with the targets at once; the long fuzz run, ten million executions
 # per target, shared among one worker per core; the long soak, a hundred
 # million ticks under the sanitizers.
 fuzz:

@@ -8,6 +8,11 @@
 
 namespace nuvalo {
 
+// The version of the rules a run is played by: a run record made by a game
+// whose simulation differs in any way carries another number. Raise it with
+// any change that alters a run, a golden trace or a golden frame.
+inline constexpr std::uint16_t kRulesVersion = 1;
+
 // The game's own random source: a 32-bit linear congruential generator with
 // 15-bit results, kept in the state. It keeps the C library's names but never
 // its sequence.

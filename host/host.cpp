@@ -1,6 +1,7 @@
 #include "host/host.h"
 
 #include "game/game.h"
+#include "host/replay.h"
 #include "render/render.h"
 
 #include <cmath>
@@ -8,6 +9,10 @@
 namespace nuvalo {
 
 namespace {
+
+// The changes a run may record: a record of that many is near the largest
+// one kept, and a longer run is not recorded.
+constexpr std::size_t kMaxRecordedChanges = 8192;
 
 // Where a key is held from: the keyboard, touches, and one bit per pad.
 constexpr std::uint32_t kKeyboard = KeyHolders::kKeyboard;
@@ -25,7 +30,7 @@ int clampTo(double v, int limit) {
 
 void updateSteer(GameState& s) {
     // Both keys or neither: straight down. Releasing one of two turns at once.
-    s.steer = s.leftHeld > s.rightHeld ? -1 : (s.rightHeld > s.leftHeld ? 1 : 0);
+    s.steer = steerOf(s.leftHeld, s.rightHeld);
 }
 
 bool onStartButton(int x, int y) {
@@ -57,16 +62,54 @@ void Host::create(std::uint32_t seed) {
     }
     created_ = true;
     createDrawingResources(gdi_);
+    record_.changes.reserve(kMaxRecordedChanges);
     srand(state_, seed);
-    startRun();
+    startRun(false);
     // The window opens on a prepared run that stands still until started.
     state_.speed = 0.0f;
     state_.running = 0;
 }
 
-void Host::startRun() {
+void Host::startRun(bool byPlayer) {
+    // A run depends on the random source, the drift and the input as they
+    // stand now, and on the best score it reads: its record starts here.
+    record_.rules = kRulesVersion;
+    record_.randomState = state_.randomState;
+    record_.driftTicks = static_cast<std::uint8_t>(state_.driftTicks);
+    record_.driftDir = static_cast<std::int8_t>(state_.driftDir);
+    record_.start = inputFieldsOf(state_);
+    record_.changes.clear();
+    record_.ticks = 0;
     nuvalo::startRun(state_, shell_.loadBest(), effects_);
+    record_.bestScore = state_.bestScore;
+    recording_ = byPlayer;
     carryOut();
+}
+
+void Host::recordInput() {
+    if (!recording_) {
+        return;
+    }
+    ++record_.ticks;
+    const InputFields fields = inputFieldsOf(state_);
+    const InputFields& before =
+        record_.changes.empty() ? record_.start : record_.changes.back().fields;
+    if (fields == before) {
+        return;
+    }
+    if (record_.changes.size() == kMaxRecordedChanges) {
+        recording_ = false; // too long to keep
+        return;
+    }
+    record_.changes.push_back({record_.ticks, fields});
+}
+
+void Host::recordResult() {
+    if (recording_ && state_.resultPhase != 0) {
+        recording_ = false;
+        record_.score = runScore(state_);
+        shell_.runRecorded(record_);
+    }
 }
 
 void Host::carryOut() {
@@ -100,7 +143,7 @@ void Host::enter(const Input& input) {
             closeRequested_ = true;
         }
         if (down == 0 && s.running == 0 && input.vk == kVkSpace) {
-            startRun();
+            startRun(true);
         }
         break;
     }
@@ -111,7 +154,7 @@ void Host::enter(const Input& input) {
     case Input::Kind::buttonDown:
         // The click's own position is not looked at: the last move decides.
         if (s.running == 0 && onStartButton(s.mouseX, s.mouseY)) {
-            startRun();
+            startRun(true);
         }
         break;
     case Input::Kind::focusLost:
@@ -288,11 +331,13 @@ void Host::tick() {
     }
     inputSinceTick_ = false;
     if (state_.resultPhase == 0) {
+        recordInput();
         gameTick(state_, effects_);
         carryOut();
     }
     // A paint after every tick, halted or not.
     paint(false);
+    recordResult();
 }
 
 bool Host::resting() const {

@@ -11,6 +11,7 @@
 #include "host/key_holders.h"
 #include "host/shown_frame.h"
 #include "host/tick_scheduler.h"
+#include "persist/run_record.h"
 #include "render/gdi.h"
 
 #include <array>
@@ -75,6 +76,9 @@ class Shell {
     virtual bool saveBestIfHigher(std::int32_t score) = 0;
     // The window is gone: the game has ended with this exit code.
     virtual void ended(int exitCode) = 0;
+    // A run the player started has reached its result: its record, for the
+    // shell to keep or not.
+    virtual void runRecorded(const RunRecord& run) { static_cast<void>(run); }
 
   protected:
     ~Shell() = default;
@@ -151,7 +155,10 @@ class Host {
     };
     void enter(const Input& input);
     void hold(int vk, std::uint32_t source, bool down);
-    void startRun();
+    void startRun(bool byPlayer);
+    // Before a tick: the input in force for it; after: the result, if it came.
+    void recordInput();
+    void recordResult();
     void paint(bool screenLost);
     void carryOut();
     void destroyIfClosing();
@@ -165,6 +172,9 @@ class Host {
     GameState state_;
     GdiResources gdi_;
     Effects effects_;
+    // The run being recorded, its changes' room made once with the host.
+    RunRecord record_;
+    bool recording_ = false;
     KeyHolders holders_;
     std::array<PadReading, kMaxPads> pads_{};
     ShownFrame shown_;

@@ -2,7 +2,7 @@
 # The long reliability runs, and the short fuzz run that `make test` includes.
 #
 #   scripts/reliability.sh fuzz-short [SECONDS]    each fuzz target for SECONDS (default 60),
-#                                                  both at once; fails on any finding
+#                                                  all at once; fails on any finding
 #   scripts/reliability.sh fuzz-long [RUNS]        each fuzz target for RUNS executions
 #                                                  (default 10000000), one after the other,
 #                                                  shared among WORKERS processes (default 1)
@@ -22,7 +22,7 @@ root=$(pwd)
 fuzz_build=${FUZZ_BUILD:-$root/build/fuzz}
 asan_build=${ASAN_BUILD:-$root/build/asan}
 # shellcheck disable=SC2206
-targets=(${TARGETS:-best_score sim_script})
+targets=(${TARGETS:-best_score run_record sim_script})
 
 build_fuzz() {
     if [[ -n ${FUZZ_BUILD:-} ]]; then
@@ -32,11 +32,12 @@ build_fuzz() {
     else
         cmake --preset fuzz >/dev/null
     fi
-    cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz_best_score fuzz_sim_script
+    cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz_best_score fuzz_run_record fuzz_sim_script
 }
 
-# The options of each target: inputs up to a kilobyte (a save.dat or a
-# script of some hundred lines), ten seconds before an input counts as a hang.
+# The options of each target: inputs up to a kilobyte (a save.dat, a run
+# record of some hundred changes or a script of some hundred lines), ten
+# seconds before an input counts as a hang.
 fuzz_args() {
     local target=$1
     local work=$fuzz_build/fuzz-work/$target

@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -16,12 +19,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: nuvalo-sim [--seed N] [--quiet] [SCRIPT]\n"
+    "Usage: nuvalo-sim [--seed N] [--quiet] [--runs DIR] [SCRIPT]\n"
+    "       nuvalo-sim --replay FILE|LINK\n"
+    "       nuvalo-sim --link FILE\n"
     "Runs Nuvalo without a window, driven by a script of window messages, and\n"
     "prints the game state as one JSON line after each event.\n"
     "\n"
     "  --seed N   seed the random source with N (0..4294967295) instead of the time\n"
     "  --quiet    print only the state after the last event\n"
+    "  --runs DIR write each run the script finishes as DIR/1.nuvrun, DIR/2.nuvrun, ...\n"
+    "  --replay R replay a run record (a .nuvrun file or a link with #run=): a state\n"
+    "             line per tick, then the verdict as one JSON line; exit status 0\n"
+    "             verified, 1 the run does not reach its claim, 2 unreadable record\n"
+    "  --link F   print the run record F as a link's fragment, #run=...\n"
     "  --help     show this text\n"
     "  SCRIPT     script file; standard input when absent or '-'\n"
     "\n"
@@ -62,6 +72,8 @@ int main(int argc, char** argv) {
     // Without --seed the game is seeded as the window would seed it.
     options.seed = static_cast<std::uint32_t>(std::time(nullptr));
     const char* scriptPath = nullptr;
+    const char* replay = nullptr;
+    const char* link = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -70,6 +82,16 @@ int main(int argc, char** argv) {
         }
         if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--runs" || arg == "--replay" || arg == "--link") {
+            if (i + 1 >= argc) {
+                return usageError("missing value after ", argv[i]);
+            }
+            const char* value = argv[++i];
+            if (arg == "--runs") {
+                options.runsDir = value;
+            } else {
+                (arg == "--replay" ? replay : link) = value;
+            }
         } else if (arg == "--seed" || arg.starts_with("--seed=")) {
             const char* value = arg == "--seed" ? (i + 1 < argc ? argv[++i] : nullptr)
                                                 : argv[i] + std::strlen("--seed=");
@@ -90,6 +112,26 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
+    if (replay != nullptr || link != nullptr) {
+        std::vector<std::uint8_t> bytes;
+        std::string reason;
+        if (!nuvalo::sim::readRecordArgument(replay != nullptr ? replay : link, bytes, reason)) {
+            std::fprintf(stderr, "nuvalo-sim: %s\n", reason.c_str());
+            return nuvalo::sim::kExitBadRecord;
+        }
+        const int status = replay != nullptr
+                               ? nuvalo::sim::replayRecord(bytes, stdout)
+                               : (std::puts(nuvalo::sim::linkFragment(bytes).c_str()) < 0 ? 1 : 0);
+        return std::fflush(stdout) != 0 ? 1 : status;
+    }
+    if (!options.runsDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.runsDir, error);
+        if (!std::filesystem::is_directory(options.runsDir)) {
+            return usageError("--runs needs a folder it can make or use: ",
+                              options.runsDir.c_str());
+        }
+    }
     std::FILE* in = stdin;
     if (scriptPath != nullptr && std::strcmp(scriptPath, "-") != 0) {
         in = std::fopen(scriptPath, "rb");

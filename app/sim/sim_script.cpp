@@ -4,6 +4,7 @@
 
 #include "host/host.h"
 #include "persist/best_score.h"
+#include "persist/run_record.h"
 #include "render/png.h"
 
 #include <bitset>
@@ -11,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace nuvalo::sim {
 
@@ -163,7 +166,11 @@ class Simulator final : public Shell {
     }
 
     int exitStatus(Status status) const {
-        return status == Status::Error ? kExitBadScript : exitCode_;
+        if (status == Status::Error) {
+            return kExitBadScript;
+        }
+        // A run record that could not be written is output lost.
+        return recordLost_ ? 1 : exitCode_;
     }
 
     // The quiet run's one line: the state after the last event.
@@ -186,6 +193,25 @@ class Simulator final : public Shell {
         return nuvalo::saveBestIfHigher(score) != 0;
     }
     void ended(int exitCode) override { exitCode_ = exitCode; }
+    void runRecorded(const RunRecord& run) override {
+        if (options_.runsDir.empty()) {
+            return;
+        }
+        ++runsWritten_;
+        const std::string path = options_.runsDir + "/" + std::to_string(runsWritten_) + ".nuvrun";
+        const std::vector<std::uint8_t> bytes = encodeRun(run);
+        std::FILE* file =
+            bytes.size() <= kMaxRecordBytes ? std::fopen(path.c_str(), "wb") : nullptr;
+        bool ok =
+            file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        ok = file != nullptr && std::fclose(file) == 0 && ok;
+        if (!ok) {
+            recordLost_ = true;
+            if (err_ != nullptr) {
+                std::fprintf(err_, "nuvalo-sim: cannot write the run record %s\n", path.c_str());
+            }
+        }
+    }
 
   private:
     void beginEvent(std::string_view text) {
@@ -263,6 +289,8 @@ class Simulator final : public Shell {
     const char* sounds_[kMaxSounds] = {};
     int soundCount_ = 0;
     std::uint64_t ticks_ = 0;
+    std::uint64_t runsWritten_ = 0;
+    bool recordLost_ = false;
     int exitCode_ = kExitOk;
 };
 

@@ -13,7 +13,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace nuvalo::sim {
 
@@ -23,14 +25,30 @@ struct Options {
     bool quiet = false;
     // The largest N that "timer N" takes; anything larger is a malformed line.
     std::uint32_t maxTimerCount = 1'000'000'000;
+    // Where each run the script finishes is written, as 1.nuvrun, 2.nuvrun,
+    // ...; empty for nowhere.
+    std::string runsDir = {};
 };
 
 inline constexpr int kExitOk = 0;
+inline constexpr int kExitNotVerified = 1;
 inline constexpr int kExitBadScript = 2;
+inline constexpr int kExitBadRecord = 2;
 
 // Runs a whole script. State lines go to `out`, the message about a malformed
 // line to `err`; either may be null to drop that output. Returns the exit status.
 int runScript(std::FILE* in, const Options& options, std::FILE* out, std::FILE* err);
 int runScript(std::string_view script, const Options& options, std::FILE* out, std::FILE* err);
+
+// A record given as a .nuvrun file or as a link ("...#run=<base64url>[&t=S]").
+// False, with the reason, when it cannot be had.
+bool readRecordArgument(std::string_view fileOrLink, std::vector<std::uint8_t>& bytes,
+                        std::string& reason);
+// Replays a record, printing a state line per tick and then the verdict as
+// one JSON line: 0 verified, 1 the run does not reach its claim, 2 the record
+// cannot be read.
+int replayRecord(const std::vector<std::uint8_t>& bytes, std::FILE* out);
+// The record as the fragment of a link: "#run=<base64url>".
+std::string linkFragment(const std::vector<std::uint8_t>& bytes);
 
 } // namespace nuvalo::sim

@@ -3,6 +3,7 @@
 // plugs into the host behaves alike.
 #include "game/game.h"
 #include "host/host.h"
+#include "host/replay.h"
 #include "tests/support/doubles.h"
 
 #include <gtest/gtest.h>
@@ -278,6 +279,56 @@ TEST_F(Behaviour, TwoGamesInOneProcessDoNotDisturbEachOther) {
     other.press(kVkSpace);
     EXPECT_EQ(other.s().stones[0].x, s().stones[0].x);
     EXPECT_EQ(other.s().targetX, s().targetX);
+}
+
+TEST_F(Behaviour, ARunThePlayerStartedIsRecordedAndReplaysToItsResult) {
+    host.keyDown(kVkRight); // held into the run
+    press(kVkSpace);
+    ticks(30);
+    host.keyUp(kVkRight);
+    host.pointerMove({123, 45});
+    ticks(12);
+    host.keyDown(kVkLeft);
+    ticks(5);
+    host.focusLost();
+    playUntilTally();
+    ASSERT_EQ(shell.runs.size(), 1u) << "the prepared run at the window's opening is no run";
+    const RunRecord& run = shell.runs[0];
+    EXPECT_EQ(run.score, runScore(s()));
+    EXPECT_EQ(run.bestScore, 321.0f);
+    EXPECT_TRUE(run.start.right);
+    ASSERT_GT(run.ticks, 48u);
+    ASSERT_EQ(run.changes.size(), 3u);
+    EXPECT_EQ(run.changes[0].tick, 31u);
+    EXPECT_EQ(run.changes[0].fields, (InputFields{false, false, 123, 45}));
+    EXPECT_EQ(run.changes[2].tick, 48u);
+
+    GameState replayed;
+    const ReplayVerdict verdict =
+        replayRun(run, [&](std::uint32_t, const GameState& at, const Effects&) { replayed = at; });
+    EXPECT_TRUE(verdict.verified) << verdict.reason;
+    EXPECT_EQ(verdict.ticks, run.ticks);
+    EXPECT_TRUE(replayed == s()) << "the same state, field for field, at the result";
+
+    // A record that claims what the run does not do says where it parts.
+    RunRecord changed = run;
+    changed.randomState += 1;
+    EXPECT_FALSE(
+        replayRun(changed, [](std::uint32_t, const GameState&, const Effects&) {}).verified);
+    changed = run;
+    changed.score += 1;
+    const ReplayVerdict wrong =
+        replayRun(changed, [](std::uint32_t, const GameState&, const Effects&) {});
+    EXPECT_FALSE(wrong.verified);
+    EXPECT_NE(wrong.reason.find("scores"), std::string::npos) << wrong.reason;
+
+    // A run closed before its result is no run to keep.
+    press(kVkSpace); // the tally is still running: nothing starts
+    ticks(200);
+    press(kVkSpace);
+    ticks(10);
+    host.close();
+    EXPECT_EQ(shell.runs.size(), 1u);
 }
 
 } // namespace

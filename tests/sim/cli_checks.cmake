@@ -38,3 +38,21 @@ expect_run(2 ARGS --seed good.txt ERROR_HAS "--seed")
 expect_run(2 ARGS --speed 5 good.txt ERROR_HAS "unknown option")
 expect_run(2 ARGS --seed 5 good.txt good.txt ERROR_HAS "more than one script")
 expect_run(2 ARGS --seed 5 missing.txt ERROR_HAS "cannot open missing.txt")
+
+# Runs kept and replayed: each finished run as DIR/N.nuvrun; its replay says
+# verified; its link replays the same; a damaged record is told, not replayed.
+file(WRITE "${WORKDIR}/runs.txt" "keyup 32\ntimer 900\nkeyup 32\nkeydown 37\ntimer 900\nkeyup 32\ntimer 50\n")
+expect_run(0 ARGS --seed 5 --quiet --runs kept runs.txt)
+expect_run(0 ARGS --replay kept/1.nuvrun OUTPUT_HAS "\n{\"verified\":true,\"ticks\":[0-9]+,\"score\":[-0-9]+}\n$")
+expect_run(0 ARGS --replay kept/2.nuvrun OUTPUT_HAS "{\"verified\":true,")
+if(EXISTS "${WORKDIR}/kept/3.nuvrun")
+    message(FATAL_ERROR "nuvalo-sim --runs: a run cut short by the script's end was kept")
+endif()
+execute_process(COMMAND ${EMULATOR} "${SIM}" --link kept/1.nuvrun WORKING_DIRECTORY "${WORKDIR}"
+                OUTPUT_VARIABLE link OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT link MATCHES "^#run=[A-Za-z0-9_-]+$")
+    message(FATAL_ERROR "nuvalo-sim --link: status ${status}, '${link}'")
+endif()
+expect_run(0 ARGS --replay "https://example.org/nuvalo/${link}&t=3" OUTPUT_HAS "{\"verified\":true,")
+expect_run(2 ARGS --replay "#run=TlVWUgE" OUTPUT_HAS "\"reason\":\"cut short")
+expect_run(2 ARGS --replay missing.nuvrun ERROR_HAS "cannot open missing.nuvrun")

@@ -6,6 +6,7 @@
 #include "tests/support/fixtures.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 namespace nuvalo::test {
@@ -317,6 +318,76 @@ TEST_F(Sim, SnapshotIsTheFrameTheLastPaintComposed) {
     EXPECT_EQ(readFile("play.png"), readFile("expected-play.png"));
     EXPECT_EQ(readFile("result.png"), readFile("expected-result.png"));
     EXPECT_NE(readFile("play.png"), readFile("result.png"));
+}
+
+// A state line without its event and tick: what a run's replay must repeat.
+std::string stateOf(const std::string& line) {
+    const std::size_t at = line.find(",\"running\":");
+    return at == std::string::npos ? line : line.substr(at);
+}
+
+TEST_F(Sim, EveryFinishedRunReplaysFromItsRecordLineByLine) {
+    std::filesystem::create_directory("runs");
+    // Started by the button, steered both ways, crashed, tallied and saved;
+    // then a second run closed before its end.
+    const std::string script = "mousemove 500 60\nlbuttondown\ntimer 10\nkeydown 37\ntimer 25\n"
+                               "keydown 39\ntimer 5\nkeyup 37\ntimer 40\nkeyup 39\n"
+                               "timer 600\nkeyup 32\nkeydown 39\ntimer 30\nkeyup 27\n";
+    const Outcome played = run(script, {.seed = 18, .runsDir = "runs"});
+    ASSERT_EQ(played.status, 0) << played.err;
+    ASSERT_FALSE(std::filesystem::exists("runs/2.nuvrun")) << "the second run was closed";
+    std::vector<std::uint8_t> record;
+    std::string reason;
+    ASSERT_TRUE(sim::readRecordArgument("runs/1.nuvrun", record, reason)) << reason;
+    const std::string saved = readFile("save.dat");
+
+    // The script's tick lines from the run's start to its result.
+    std::vector<std::string> expected;
+    bool inRun = false;
+    for (const std::string& line : played.lines()) {
+        inRun = inRun || field(line, "running") == "1";
+        if (inRun && field(line, "event").starts_with("\"timer")) {
+            expected.push_back(stateOf(line));
+            if (field(line, "resultPhase") == "1") {
+                break;
+            }
+        }
+    }
+    const auto replay = [](const std::vector<std::uint8_t>& bytes, int& status) {
+        std::FILE* out = scratchFile();
+        status = sim::replayRecord(bytes, out);
+        return Outcome{status, slurp(out), ""}.lines();
+    };
+    int status = -1;
+    std::vector<std::string> lines = replay(record, status);
+    ASSERT_EQ(status, 0) << lines.back();
+    ASSERT_EQ(lines.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(stateOf(lines[i]), expected[i]) << "tick " << i + 1;
+    }
+    EXPECT_EQ(field(lines.back(), "verified"), "true");
+    EXPECT_EQ(field(lines.back(), "ticks"), std::to_string(expected.size()));
+
+    // The same record through its link.
+    std::vector<std::uint8_t> fromLink;
+    ASSERT_TRUE(sim::readRecordArgument(
+        "https://example.org/nuvalo/" + sim::linkFragment(record) + "&t=12", fromLink, reason))
+        << reason;
+    EXPECT_EQ(fromLink, record);
+
+    // Any byte flipped, or the record cut anywhere, is told and changes nothing.
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        std::vector<std::uint8_t> flipped = record;
+        flipped[i] ^= static_cast<std::uint8_t>(1u << (i % 8));
+        lines = replay(flipped, status);
+        ASSERT_TRUE(status == 1 || status == 2) << "byte " << i;
+        ASSERT_NE(field(lines.back(), "reason"), "<missing>") << "byte " << i;
+        lines = replay(std::vector<std::uint8_t>(record.begin(),
+                                                 record.begin() + static_cast<std::ptrdiff_t>(i)),
+                       status);
+        ASSERT_EQ(status, 2) << "cut at " << i;
+    }
+    EXPECT_EQ(readFile("save.dat"), saved);
 }
 
 TEST_F(Sim, SnapshotThatCannotBeWrittenStopsTheScript) {

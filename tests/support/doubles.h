@@ -45,6 +45,7 @@ class FakeShell : public Shell {
         return true;
     }
     void ended(int exitCode) override { endedWith = exitCode; }
+    void runRecorded(const RunRecord& run) override { runs.push_back(run); }
 
     std::vector<std::string> cueFiles() const {
         std::vector<std::string> files;
@@ -62,6 +63,7 @@ class FakeShell : public Shell {
     std::vector<Cue> cues;
     std::vector<std::int32_t> saves;
     std::optional<int> endedWith;
+    std::vector<RunRecord> runs;
 };
 
 class QuietShell final : public Shell {
