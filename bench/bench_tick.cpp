@@ -15,6 +15,7 @@
 // the two script lines a tick.
 #include "game/game.h"
 #include "host/host.h"
+#include "host/replay.h"
 #include "tests/support/doubles.h"
 
 #include <benchmark/benchmark.h>
@@ -86,6 +87,30 @@ void BM_HostTickPlaying(benchmark::State& state) {
     state.SetItemsProcessed(ticks);
 }
 BENCHMARK(BM_HostTickPlaying);
+
+// Verifying a run from its record: the rules alone, tick after tick, with no
+// frames. Items are ticks, so a 60-second record (3000 ticks) takes 3000
+// divided by the rate shown.
+void BM_VerifyRun(benchmark::State& state) {
+    nuvalo::test::FakeShell shell;
+    nuvalo::Host host(shell, nuvalo::test::FakeShell::kFrequency, false);
+    host.create(1);
+    host.keyDown(nuvalo::kVkSpace);
+    host.keyUp(nuvalo::kVkSpace);
+    for (int i = 0; i < 100000 && shell.runs.empty(); ++i) {
+        host.keyDown(i / 40 % 2 == 0 ? nuvalo::kVkLeft : nuvalo::kVkRight);
+        host.tick();
+        host.keyUp(i / 40 % 2 == 0 ? nuvalo::kVkLeft : nuvalo::kVkRight);
+    }
+    const nuvalo::RunRecord run = shell.runs.at(0);
+    for (auto _ : state) {
+        const nuvalo::ReplayVerdict verdict = nuvalo::replayRun(
+            run, [](std::uint32_t, const nuvalo::GameState&, const nuvalo::Effects&) {});
+        benchmark::DoNotOptimize(verdict.verified);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(run.ticks));
+}
+BENCHMARK(BM_VerifyRun);
 
 } // namespace
 
