@@ -25,7 +25,7 @@ replayRun(const RunRecord& run,
     GameState s;
     s.randomState = run.randomState;
     s.driftTicks = run.driftTicks;
-    s.driftDir = run.driftDir;
+    s.driftDir = run.driftDir < 0 ? -1 : 1;
     applyInputFields(s, run.start);
     Effects out;
     startRun(s, run.bestScore, out);
