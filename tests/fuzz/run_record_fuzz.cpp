@@ -9,6 +9,7 @@
 // there and back.
 #include "persist/run_record.h"
 #include "tests/support/check.h"
+#include "tests/support/crc32.h"
 
 #include <cstdint>
 #include <cstring>
@@ -19,20 +20,10 @@
 
 namespace {
 
+using nuvalo::test::crc32;
+
 constexpr std::uint16_t kRules = 1;
 constexpr std::string_view kOtherRules = "recorded with another version of the rules (";
-
-// Bit by bit rather than by table: a second witness to the reader's own.
-std::uint32_t crc32(const std::uint8_t* bytes, std::size_t length) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < length; ++i) {
-        c ^= bytes[i];
-        for (int k = 0; k < 8; ++k) {
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-        }
-    }
-    return ~c;
-}
 
 std::uint32_t hashOf(const std::uint8_t* data, std::size_t size) {
     std::uint32_t h = 2166136261u; // FNV-1a

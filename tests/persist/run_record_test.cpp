@@ -1,4 +1,5 @@
 #include "persist/run_record.h"
+#include "tests/support/crc32.h"
 
 #include <gtest/gtest.h>
 
@@ -68,17 +69,6 @@ RunRecord longRun() {
     }
     run.ticks = tick;
     return run;
-}
-
-std::uint32_t crc32(const std::uint8_t* bytes, std::size_t length) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < length; ++i) {
-        c ^= bytes[i];
-        for (int k = 0; k < 8; ++k) {
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-        }
-    }
-    return ~c;
 }
 
 // The bytes of the small record with `count` bytes from `at` replaced, and
