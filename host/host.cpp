@@ -2,6 +2,7 @@
 
 #include "game/game.h"
 #include "host/replay.h"
+#include "host/watch_bar.h"
 #include "render/render.h"
 
 #include <cmath>
@@ -13,6 +14,12 @@ namespace {
 // The changes a run may record: a record of that many is near the largest
 // one kept, and a longer run is not recorded.
 constexpr std::size_t kMaxRecordedChanges = 8192;
+
+// How long drawn watch controls stay up after they were last used, while the
+// run plays on: three seconds of periods.
+constexpr int kControlsPeriods = 150;
+// How far an arrow moves a playing watch: five seconds of steps.
+constexpr std::uint32_t kWatchSkip = 250;
 
 // Where a key is held from: the keyboard, touches, and one bit per pad.
 constexpr std::uint32_t kKeyboard = KeyHolders::kKeyboard;
@@ -83,6 +90,7 @@ void Host::startRun(bool byPlayer) {
     nuvalo::startRun(state_, shell_.loadBest(), effects_);
     record_.bestScore = state_.bestScore;
     recording_ = byPlayer;
+    bestPending_ = false;
     carryOut();
 }
 
@@ -109,6 +117,7 @@ void Host::recordResult() {
         recording_ = false;
         record_.score = runScore(state_);
         shell_.runRecorded(record_);
+        bestPending_ = true;
     }
 }
 
@@ -119,13 +128,26 @@ void Host::carryOut() {
     for (int i = 0; i < effects_.cueCount; ++i) {
         shell_.play(effects_.cues[static_cast<std::size_t>(i)]);
     }
-    if (effects_.save && shell_.saveBestIfHigher(effects_.save->score) && effects_.save->announce) {
-        shell_.play(Cue::saved);
+    if (effects_.save && shell_.saveBestIfHigher(effects_.save->score)) {
+        if (effects_.save->announce) {
+            shell_.play(Cue::saved);
+        }
+        // The record of the run whose score went in becomes the best run:
+        // never before its score is safely kept.
+        if (bestPending_ && record_.score == effects_.save->score) {
+            shell_.bestRunKept(record_);
+        }
+        bestPending_ = false;
     }
     effects_.clear();
 }
 
 void Host::enter(const Input& input) {
+    if (watch_ != nullptr) {
+        enterWatch(input);
+        destroyIfClosing();
+        return;
+    }
     GameState& s = state_;
     switch (input.kind) {
     case Input::Kind::keyDown:
@@ -260,6 +282,8 @@ void Host::pad(int slot, const PadReading& reading) {
         {kVkRight, reading.attached && (reading.right || reading.stickX > kStickDeadZone)},
         {kVkSpace, reading.attached && reading.a},
         {kVkEscape, reading.attached && reading.back},
+        {kVkUp, reading.attached && reading.up},
+        {kVkDown, reading.attached && reading.down},
     };
     for (const auto& key : keys) {
         if (key.held == holders_.heldBy(key.vk, source) || ended_) {
@@ -291,7 +315,12 @@ void Host::close() {
 
 void Host::repaint() {
     if (live()) {
-        paint(true);
+        if (watch_ != nullptr) {
+            shown_.forget();
+            paintWatch();
+        } else {
+            paint(true);
+        }
     }
 }
 
@@ -330,6 +359,15 @@ void Host::tick() {
         return;
     }
     inputSinceTick_ = false;
+    if (watch_ != nullptr) {
+        watch_->period(effects_);
+        carryOut();
+        if (controlsFor_ > 0 && watch_->status().playing) {
+            --controlsFor_;
+        }
+        paintWatch();
+        return;
+    }
     if (state_.resultPhase == 0) {
         recordInput();
         gameTick(state_, effects_);
@@ -341,6 +379,10 @@ void Host::tick() {
 }
 
 bool Host::resting() const {
+    if (watch_ != nullptr) {
+        // Paused or at its end, the watch's frame and controls stand still.
+        return !watch_->status().playing && scheduler_.armed() && !inputSinceTick_ && hasPainted_;
+    }
     bool padAttached = false;
     for (const PadReading& p : pads_) {
         padAttached = padAttached || p.attached;
@@ -383,10 +425,165 @@ Wake Host::advance() {
 }
 
 const Bitmap& Host::paintedFrame() {
-    if (hasPainted_ && created_ && !ended_) {
+    if (watch_ != nullptr) {
+        paintWatch();
+    } else if (hasPainted_ && created_ && !ended_) {
         composeFrame(gdi_, painted_);
     }
     return gdi_.backBufferBitmap;
+}
+
+void Host::watch(const RunRecord& run, const WatchOptions& options) {
+    if (!created_ || ended_) {
+        return;
+    }
+    watch_ = std::make_unique<Watch>(run);
+    watchOptions_ = options;
+    const double steps = options.startSeconds * 50.0;
+    if (steps > 0.0) { // NaN and negatives start at the start
+        watch_->seek(steps >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(steps));
+    }
+    watch_->play(true);
+    hasPainted_ = false;
+    live();
+    watchInput();
+    paintWatch();
+}
+
+void Host::stopWatching() {
+    if (watch_ == nullptr) {
+        return;
+    }
+    watch_.reset();
+    shell_.watchChanged(nullptr);
+    // The game's frame goes back up, whatever the screen showed last.
+    hasPainted_ = false;
+    shown_.forget();
+    live();
+}
+
+const WatchStatus* Host::watchStatus() const {
+    return watch_ != nullptr ? &watch_->status() : nullptr;
+}
+
+void Host::watchInput() {
+    controlsFor_ = kControlsPeriods;
+    hasPainted_ = false;
+}
+
+void Host::watchPlay(bool playing) {
+    if (live() && watch_ != nullptr) {
+        watch_->play(playing);
+        watchInput();
+    }
+}
+
+void Host::watchSpeed(int speed) {
+    if (live() && watch_ != nullptr) {
+        watch_->setSpeed(speed);
+        watchInput();
+    }
+}
+
+void Host::watchSeek(std::uint32_t position) {
+    if (live() && watch_ != nullptr) {
+        watch_->seek(position);
+        watchInput();
+        // A seek shows its frame at once, not at the next tick.
+        paintWatch();
+    }
+}
+
+void Host::watchStep(int direction) {
+    if (live() && watch_ != nullptr) {
+        watch_->step(direction < 0 ? -1 : 1, effects_);
+        carryOut();
+        watchInput();
+        paintWatch();
+    }
+}
+
+void Host::enterWatch(const Input& input) {
+    Watch& w = *watch_;
+    const WatchStatus& status = w.status();
+    switch (input.kind) {
+    case Input::Kind::keyDown:
+        // Arrows act as they are pressed (and as they repeat): a step each
+        // while paused, five seconds while playing.
+        if (input.vk == kVkLeft || input.vk == kVkRight) {
+            const int direction = input.vk == kVkLeft ? -1 : 1;
+            if (status.playing) {
+                w.seek(direction < 0 ? status.position - std::min(status.position, kWatchSkip)
+                                     : status.position + kWatchSkip);
+            } else {
+                w.step(direction, effects_);
+                carryOut();
+            }
+        } else if (input.vk == kVkUp || input.vk == kVkDown) {
+            w.setSpeed(status.speed + (input.vk == kVkUp ? 1 : -1));
+        }
+        break;
+    case Input::Kind::keyUp:
+        // Space and Escape act on release, as in the game.
+        if (input.vk == kVkSpace) {
+            w.play(!status.playing);
+        } else if (input.vk == kVkEscape) {
+            if (watchOptions_.escapeCloses) {
+                closeRequested_ = true;
+            } else {
+                stopWatching();
+                return;
+            }
+        }
+        break;
+    case Input::Kind::mouseMove:
+        watchMouse_ = {input.x, input.y};
+        break;
+    case Input::Kind::buttonDown:
+        if (watchOptions_.drawControls && controlsFor_ > 0) {
+            switch (watchBarPartAt(watchMouse_.x, watchMouse_.y)) {
+            case WatchBarPart::play:
+                w.play(!status.playing);
+                break;
+            case WatchBarPart::speed:
+                w.setSpeed((status.speed + 1) % kWatchSpeeds);
+                break;
+            case WatchBarPart::seek:
+                w.seek(watchSeekAt(watchMouse_.x, status.length));
+                break;
+            case WatchBarPart::none:
+                break;
+            }
+        }
+        break;
+    case Input::Kind::focusLost:
+        break;
+    case Input::Kind::close:
+        closeRequested_ = true;
+        break;
+    }
+    watchInput();
+}
+
+void Host::paintWatch() {
+    if (watch_ == nullptr) {
+        return;
+    }
+    hasPainted_ = true;
+    const WatchStatus& status = watch_->status();
+    if (frames_) {
+        composeFrame(gdi_, watch_->state());
+        if (watchOptions_.drawControls && (!status.playing || controlsFor_ > 0)) {
+            drawWatchBar(gdi_.backBufferDC, status);
+        }
+        if (shown_.take(gdi_.backBufferBitmap)) {
+            shell_.show(gdi_.backBufferBitmap);
+        }
+    }
+    if (!(status == reported_)) {
+        reported_ = status;
+        shell_.watchChanged(&status);
+    }
 }
 
 } // namespace nuvalo

@@ -11,17 +11,26 @@
 #include "host/key_holders.h"
 #include "host/shown_frame.h"
 #include "host/tick_scheduler.h"
+#include "host/watch.h"
 #include "persist/run_record.h"
 #include "render/gdi.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace nuvalo {
 
 // The game's keys are Windows virtual-key codes on every platform; each shell
 // maps its own keys to them.
-enum VirtualKey : int { kVkEscape = 27, kVkSpace = 32, kVkLeft = 37, kVkRight = 39 };
+enum VirtualKey : int {
+    kVkEscape = 27,
+    kVkSpace = 32,
+    kVkLeft = 37,
+    kVkUp = 38,
+    kVkRight = 39,
+    kVkDown = 40,
+};
 
 // What a second copy shows instead of a game, "a multiple launch was
 // detected", in Shift-JIS as every text of the game: 多重起動を確認しました.
@@ -47,6 +56,7 @@ struct PadReading {
     bool a = false;                   // the bottom face button: Space
     bool back = false;                // Back (Select): Escape
     double stickX = 0.0;              // the left stick, -1 (left) to 1 (right)
+    bool up = false, down = false;    // the d-pad's other two: a watch's speed
 
     bool operator==(const PadReading&) const = default;
 };
@@ -79,6 +89,10 @@ class Shell {
     // A run the player started has reached its result: its record, for the
     // shell to keep or not.
     virtual void runRecorded(const RunRecord& run) { static_cast<void>(run); }
+    // That run's score went in as the best: it is the best run now.
+    virtual void bestRunKept(const RunRecord& run) { static_cast<void>(run); }
+    // A watch moved on, changed its controls or (with null) stopped.
+    virtual void watchChanged(const WatchStatus* status) { static_cast<void>(status); }
 
   protected:
     ~Shell() = default;
@@ -99,6 +113,14 @@ class Host {
     Host(Shell& shell, std::uint64_t clockFrequency, bool frames = true);
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
+
+    // Watch controls drawn over the frame, or none (the shell has its own);
+    // Escape (or Back) closing the window, or only ending the watch.
+    struct WatchOptions {
+        bool drawControls = true;
+        bool escapeCloses = true;
+        double startSeconds = 0.0; // where to start, as a link's t=
+    };
 
     // The window is made: drawing resources, the seeded random source and a
     // prepared run that stands still until started, with the timer running.
@@ -128,6 +150,20 @@ class Host {
     // The close box, the tab going, the session ending.
     void close();
 
+    // Watching `run` instead of playing: input works the watch's controls,
+    // and nothing is read or kept. It starts playing at once.
+    void watch(const RunRecord& run, const WatchOptions& options);
+    // Back to the game as it was left.
+    void stopWatching();
+    bool watching() const { return watch_ != nullptr; }
+    // Null when not watching.
+    const WatchStatus* watchStatus() const;
+    // The watch's controls, for a shell that draws its own.
+    void watchPlay(bool playing);
+    void watchSpeed(int speed);
+    void watchSeek(std::uint32_t position);
+    void watchStep(int direction);
+
     // Takes the tick that is due, if any, with its paint, and says when to
     // come back. Call it whenever the shell wakes.
     Wake advance();
@@ -154,6 +190,9 @@ class Host {
         int x = 0, y = 0;
     };
     void enter(const Input& input);
+    void enterWatch(const Input& input);
+    void watchInput(); // any watch control used: its controls show a while
+    void paintWatch();
     void hold(int vk, std::uint32_t source, bool down);
     void startRun(bool byPlayer);
     // Before a tick: the input in force for it; after: the result, if it came.
@@ -187,6 +226,15 @@ class Host {
     bool ended_ = false;
     bool asleep_ = false;
     bool inputSinceTick_ = false;
+    std::unique_ptr<Watch> watch_;
+    WatchOptions watchOptions_;
+    // Periods the drawn controls stay up while the watch plays on.
+    int controlsFor_ = 0;
+    WatchStatus reported_;
+    FramePoint watchMouse_;
+    // A run's record waiting for its score's save: it becomes the best run
+    // only once the save went in.
+    bool bestPending_ = false;
 };
 
 } // namespace nuvalo

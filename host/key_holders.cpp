@@ -17,6 +17,10 @@ int slotOf(int vk) {
         return 2;
     case kVkEscape:
         return 3;
+    case kVkUp:
+        return 4;
+    case kVkDown:
+        return 5;
     default:
         return -1;
     }

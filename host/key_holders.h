@@ -14,20 +14,20 @@ class KeyHolders {
     // A bit each; shells name their own places beyond the keyboard.
     static constexpr std::uint32_t kKeyboard = 1;
 
-    // `source` takes `vk` (Left, Right, Space or Escape; other keys are not
-    // held). True when nothing held it before.
+    // `source` takes `vk` (Left, Right, Space, Escape, and Up and Down for
+    // watching; other keys are not held). True when nothing held it before.
     bool press(int vk, std::uint32_t source);
     // `source` lets go of `vk`. True when `source` held it and nothing holds
     // it any more: the moment the rules see the release.
     bool release(int vk, std::uint32_t source);
     bool heldBy(int vk, std::uint32_t source) const;
     bool held(int vk) const;
-    // Left, Right, Space and Escape are held here; other keys pass by.
+    // The keys held here; other keys pass by.
     static bool isGameKey(int vk);
     void clear() { holders_ = {}; }
 
   private:
-    std::array<std::uint32_t, 4> holders_{};
+    std::array<std::uint32_t, 6> holders_{};
 };
 
 } // namespace nuvalo

@@ -17,34 +17,58 @@ void applyInputFields(GameState& s, const InputFields& fields) {
     s.mouseY = fields.mouseY;
 }
 
+RunPlayer::RunPlayer(const RunRecord& run) : run_(run) {
+    restart();
+}
+
+void RunPlayer::restart() {
+    // Only what a run depends on is carried over from before it; its start
+    // places everything else.
+    state_ = GameState{};
+    state_.randomState = run_.randomState;
+    state_.driftTicks = run_.driftTicks;
+    state_.driftDir = run_.driftDir < 0 ? -1 : 1;
+    applyInputFields(state_, run_.start);
+    Effects out;
+    startRun(state_, run_.bestScore, out);
+    next_ = 0;
+    position_ = 0;
+}
+
+bool RunPlayer::step(Effects& out) {
+    out.clear();
+    if (state_.resultPhase == 0) {
+        if (position_ >= run_.ticks) {
+            return false;
+        }
+        const std::uint32_t tick = position_ + 1;
+        if (next_ < run_.changes.size() && run_.changes[next_].tick == tick) {
+            applyInputFields(state_, run_.changes[next_++].fields);
+        }
+        gameTick(state_, out);
+    } else if (state_.resultPhase == 2) {
+        return false;
+    }
+    // The tick's paint: while a result shows, every paint steps its tally.
+    if (state_.resultPhase != 0) {
+        advanceTally(state_);
+        tallyCuesAndSave(state_, out);
+    }
+    ++position_;
+    return true;
+}
+
 ReplayVerdict
 replayRun(const RunRecord& run,
           const std::function<void(std::uint32_t tick, const GameState&, const Effects&)>& each) {
-    // Only what a run depends on is carried over from before it; its start
-    // places everything else.
-    GameState s;
-    s.randomState = run.randomState;
-    s.driftTicks = run.driftTicks;
-    s.driftDir = run.driftDir < 0 ? -1 : 1;
-    applyInputFields(s, run.start);
+    RunPlayer player(run);
     Effects out;
-    startRun(s, run.bestScore, out);
     ReplayVerdict verdict;
-    std::size_t next = 0;
-    for (std::uint32_t tick = 1; tick <= run.ticks && s.resultPhase == 0; ++tick) {
-        if (next < run.changes.size() && run.changes[next].tick == tick) {
-            applyInputFields(s, run.changes[next++].fields);
-        }
-        out.clear();
-        gameTick(s, out);
-        // The tick's paint: the result's first frame steps its tally.
-        if (s.resultPhase != 0) {
-            advanceTally(s);
-            tallyCuesAndSave(s, out);
-        }
-        verdict.ticks = tick;
-        each(tick, s, out);
+    while (player.state().resultPhase == 0 && player.step(out)) {
+        verdict.ticks = player.position();
+        each(verdict.ticks, player.state(), out);
     }
+    const GameState& s = player.state();
     verdict.score = runScore(s);
     if (s.resultPhase == 0) {
         verdict.reason =

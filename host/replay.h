@@ -21,6 +21,27 @@ constexpr std::int32_t steerOf(std::int32_t left, std::int32_t right) {
 InputFields inputFieldsOf(const GameState& s);
 void applyInputFields(GameState& s, const InputFields& fields);
 
+// A run played again one step at a time: a tick of the run, or after its
+// result one paint of the tally, as the game that recorded it took them.
+class RunPlayer {
+  public:
+    explicit RunPlayer(const RunRecord& run);
+    // Back to the run's start, before its first tick.
+    void restart();
+    // One step; `out` gets what it asked for. False (and nothing done) once
+    // the tally is complete, or the record's ticks ran out with no result.
+    bool step(Effects& out);
+    // Steps taken since the start.
+    std::uint32_t position() const { return position_; }
+    const GameState& state() const { return state_; }
+
+  private:
+    const RunRecord& run_;
+    GameState state_;
+    std::size_t next_ = 0;
+    std::uint32_t position_ = 0;
+};
+
 struct ReplayVerdict {
     bool verified = false;
     std::uint32_t ticks = 0; // the ticks replayed
