@@ -269,18 +269,18 @@ bool rewriteInPlace(const char* text, int length, const char* path) {
 #endif
 }
 
-// Writes "%d\n" to `path` so that the old file stays whole until the new one
-// is complete on disk.
-bool writeAtomically(const ScoreText& text, const char* path) {
+} // namespace
+
+// The old file stays whole until the new one is complete on disk.
+bool writeFileAtomically(const char* path, const char* bytes, std::size_t length) {
     const std::string temp = std::string(path) + ".tmp";
     bool forbidden = false;
     std::FILE* file = createExclusively(temp.c_str(), forbidden);
     if (file == nullptr) {
         // A save.dat we may write in a folder we may not (a shared install).
-        return forbidden && rewriteInPlace(text.bytes, text.length, path);
+        return forbidden && rewriteInPlace(bytes, static_cast<int>(length), path);
     }
-    const auto length = static_cast<std::size_t>(text.length);
-    bool ok = std::fwrite(text.bytes, 1, length, file) == length;
+    bool ok = std::fwrite(bytes, 1, length, file) == length;
     ok = std::fflush(file) == 0 && ok;
     ok = ok && syncToDisk(file);
     ok = std::fclose(file) == 0 && ok;
@@ -289,6 +289,12 @@ bool writeAtomically(const ScoreText& text, const char* path) {
         std::remove(temp.c_str());
     }
     return ok;
+}
+
+namespace {
+
+bool writeAtomically(const ScoreText& text, const char* path) {
+    return writeFileAtomically(path, text.bytes, static_cast<std::size_t>(text.length));
 }
 
 } // namespace

@@ -39,6 +39,11 @@ class SaveStore {
 float loadBest(SaveStore& store);
 int saveBestIfHigher(std::int32_t score, SaveStore& store);
 
+// Puts `length` bytes in place of the file `path` so that a crash or a full
+// disk never leaves it half written: through a new file renamed over it, or,
+// in a folder that may not take new files, over the existing file's bytes.
+bool writeFileAtomically(const char* path, const char* bytes, std::size_t length);
+
 // Reads the stored number from the file's bytes as a "%d" conversion would:
 // white space skipped, an optional sign, then digits up to the first other
 // byte. Numbers beyond the int32 range saturate. Empty when there is no number.

@@ -1,5 +1,6 @@
 // nuvalo-sim: runs the game headlessly from a script of window messages.
 #include "app/sim/sim_script.h"
+#include "persist/run_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -113,12 +114,12 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
     if (replay != nullptr || link != nullptr) {
-        std::vector<std::uint8_t> bytes;
-        std::string reason;
-        if (!nuvalo::sim::readRecordArgument(replay != nullptr ? replay : link, bytes, reason)) {
-            std::fprintf(stderr, "nuvalo-sim: %s\n", reason.c_str());
+        const nuvalo::RunSource source = nuvalo::readRunArgument(replay != nullptr ? replay : link);
+        if (!source.ok) {
+            std::fprintf(stderr, "nuvalo-sim: %s\n", source.reason.c_str());
             return nuvalo::sim::kExitBadRecord;
         }
+        const std::vector<std::uint8_t>& bytes = source.bytes;
         const int status = replay != nullptr
                                ? nuvalo::sim::replayRecord(bytes, stdout)
                                : (std::puts(nuvalo::sim::linkFragment(bytes).c_str()) < 0 ? 1 : 0);

@@ -25,35 +25,6 @@ void writeVerdict(std::FILE* out, bool verified, std::uint32_t ticks, std::int32
 
 } // namespace
 
-bool readRecordArgument(std::string_view fileOrLink, std::vector<std::uint8_t>& bytes,
-                        std::string& reason) {
-    bytes.clear();
-    const std::string path(fileOrLink);
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        // One byte past the largest record tells a larger one.
-        bytes.resize(kMaxRecordBytes + 1);
-        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed) {
-            reason = "cannot read " + path;
-        }
-        return !failed;
-    }
-    const std::size_t at = fileOrLink.find("#run=");
-    if (at == std::string_view::npos) {
-        reason = "cannot open " + path + " (and it is no link with #run=)";
-        return false;
-    }
-    std::string_view text = fileOrLink.substr(at + 5);
-    text = text.substr(0, text.find('&'));
-    if (!fromBase64Url(text, bytes)) {
-        reason = "the link's record is not base64url";
-        return false;
-    }
-    return true;
-}
-
 int replayRecord(const std::vector<std::uint8_t>& bytes, std::FILE* out) {
     const ReadRun read = decodeRun(bytes.data(), bytes.size(), kRulesVersion);
     if (!read.ok) {

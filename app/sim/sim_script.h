@@ -40,10 +40,6 @@ inline constexpr int kExitBadRecord = 2;
 int runScript(std::FILE* in, const Options& options, std::FILE* out, std::FILE* err);
 int runScript(std::string_view script, const Options& options, std::FILE* out, std::FILE* err);
 
-// A record given as a .nuvrun file or as a link ("...#run=<base64url>[&t=S]").
-// False, with the reason, when it cannot be had.
-bool readRecordArgument(std::string_view fileOrLink, std::vector<std::uint8_t>& bytes,
-                        std::string& reason);
 // Replays a record, printing a state line per tick and then the verdict as
 // one JSON line: 0 verified, 1 the run does not reach its claim, 2 the record
 // cannot be read.

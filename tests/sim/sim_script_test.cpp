@@ -1,4 +1,5 @@
 #include "app/sim/sim_script.h"
+#include "persist/run_file.h"
 
 #include "host/host.h"
 #include "render/png.h"
@@ -336,9 +337,9 @@ TEST_F(Sim, EveryFinishedRunReplaysFromItsRecordLineByLine) {
     const Outcome played = run(script, {.seed = 18, .runsDir = "runs"});
     ASSERT_EQ(played.status, 0) << played.err;
     ASSERT_FALSE(std::filesystem::exists("runs/2.nuvrun")) << "the second run was closed";
-    std::vector<std::uint8_t> record;
-    std::string reason;
-    ASSERT_TRUE(sim::readRecordArgument("runs/1.nuvrun", record, reason)) << reason;
+    const RunSource file = readRunArgument("runs/1.nuvrun");
+    ASSERT_TRUE(file.ok) << file.reason;
+    const std::vector<std::uint8_t>& record = file.bytes;
     const std::string saved = readFile("save.dat");
 
     // The script's tick lines from the run's start to its result.
@@ -368,12 +369,16 @@ TEST_F(Sim, EveryFinishedRunReplaysFromItsRecordLineByLine) {
     EXPECT_EQ(field(lines.back(), "verified"), "true");
     EXPECT_EQ(field(lines.back(), "ticks"), std::to_string(expected.size()));
 
-    // The same record through its link.
-    std::vector<std::uint8_t> fromLink;
-    ASSERT_TRUE(sim::readRecordArgument(
-        "https://example.org/nuvalo/" + sim::linkFragment(record) + "&t=12", fromLink, reason))
-        << reason;
-    EXPECT_EQ(fromLink, record);
+    // The same record through its link, with a start time either side.
+    for (const std::string& params : {sim::linkFragment(record) + "&t=12.5",
+                                      "#t=12.5&" + sim::linkFragment(record).substr(1)}) {
+        const RunSource link = readRunArgument("https://example.org/nuvalo/" + params);
+        ASSERT_TRUE(link.ok) << link.reason;
+        EXPECT_EQ(link.bytes, record);
+        EXPECT_EQ(link.startSeconds, 12.5);
+    }
+    EXPECT_FALSE(readRunArgument("no-such.nuvrun").ok);
+    EXPECT_FALSE(readRunLink("#run=not*base64").ok);
 
     // Any byte flipped, or the record cut anywhere, is told and changes nothing.
     for (std::size_t i = 0; i < record.size(); ++i) {
