@@ -53,12 +53,26 @@ void Watch::period(Effects& out) {
         steps = halfStepDue_ ? 1 : 0;
     }
     Effects stepOut;
-    for (int i = 0; i < steps && player_.step(stepOut); ++i) {
-        for (int c = 0; c < stepOut.cueCount && out.cueCount < Effects::kMaxCues; ++c) {
+    for (int i = 0; i < steps && takeStep(stepOut); ++i) {
+        for (int c = 0; c < stepOut.cueCount; ++c) {
             out.play(stepOut.cues[static_cast<std::size_t>(c)]);
         }
     }
     update();
+}
+
+bool Watch::takeStep(Effects& out) {
+    if (!player_.step(out)) {
+        return false;
+    }
+    // The tally's save sounded when the score went in: as the game that
+    // played the run would have, with the best it showed.
+    if (out.save && out.save->announce &&
+        static_cast<double>(out.save->score) > static_cast<double>(run_.bestScore)) {
+        out.play(Cue::saved);
+    }
+    out.save.reset();
+    return true;
 }
 
 void Watch::play(bool playing) {
@@ -95,9 +109,8 @@ void Watch::step(int direction, Effects& out) {
         }
     } else {
         // A step forward sounds as it did: its cues are part of it.
-        player_.step(out);
+        takeStep(out);
     }
-    out.save.reset();
     update();
 }
 

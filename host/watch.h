@@ -57,6 +57,7 @@ class Watch {
 
   private:
     void update();
+    bool takeStep(Effects& out);
 
     // The player refers to the record: both live here, in this order.
     RunRecord run_;

@@ -4,6 +4,7 @@
 #include "game/game.h"
 #include "host/host.h"
 #include "host/replay.h"
+#include "host/watch_bar.h"
 #include "tests/support/doubles.h"
 
 #include <gtest/gtest.h>
@@ -329,6 +330,139 @@ TEST_F(Behaviour, ARunThePlayerStartedIsRecordedAndReplaysToItsResult) {
     ticks(10);
     host.close();
     EXPECT_EQ(shell.runs.size(), 1u);
+}
+
+TEST_F(Behaviour, TheBestRunIsKeptOnlyOnceItsScoreHasGoneIn) {
+    const struct {
+        std::optional<std::int32_t> best;
+        bool refuse;
+        bool kept;
+    } cases[] = {{std::nullopt, false, true}, {std::nullopt, true, false}, {1 << 30, false, false}};
+    for (const auto& c : cases) {
+        Player p;
+        p.shell.best = c.best;
+        p.shell.refuseSaves = c.refuse;
+        p.press(kVkSpace);
+        p.playUntilTally();
+        ASSERT_EQ(p.shell.runs.size(), 1u);
+        EXPECT_TRUE(p.shell.bestRuns.empty()) << "not before the tally's save";
+        p.ticks(200);
+        ASSERT_EQ(p.shell.saves.size(), 1u);
+        ASSERT_EQ(p.shell.bestRuns.size(), c.kept ? 1u : 0u);
+        if (c.kept) {
+            EXPECT_EQ(p.shell.bestRuns[0], p.shell.runs[0]);
+        }
+    }
+}
+
+// A recorded run, and the state and cues of the game that played it, from its
+// start to its tally's end.
+struct PlayedRun {
+    RunRecord run;
+    std::vector<GameState> states; // [0] at the start
+    std::vector<Cue> cues;
+};
+PlayedRun playARun() {
+    PlayedRun played;
+    Player p;
+    p.press(kVkSpace);
+    const std::size_t cuesBefore = p.shell.cues.size();
+    played.states.push_back(p.s());
+    for (int i = 0; i < 100000 && p.s().resultPhase != 2; ++i) {
+        if (i == 20) {
+            p.host.keyDown(kVkLeft);
+        }
+        p.tick();
+        played.states.push_back(p.s());
+    }
+    played.cues.assign(p.shell.cues.begin() + static_cast<std::ptrdiff_t>(cuesBefore),
+                       p.shell.cues.end());
+    played.run = p.shell.runs.at(0);
+    return played;
+}
+
+TEST_F(Behaviour, AWatchedRunShowsWhatTheGameDidAndKeepsNothing) {
+    const PlayedRun played = playARun();
+    Player w;
+    w.shell.best = 5;
+    const int reads = w.shell.bestReads;
+    const GameState game = w.s();
+    w.host.watch(played.run, {.drawControls = false, .escapeCloses = false});
+    ASSERT_TRUE(w.host.watching());
+    const std::size_t cuesBefore = w.shell.cues.size();
+    for (int i = 0; i < 100000 && !w.host.watchStatus()->atEnd; ++i) {
+        w.tick();
+    }
+    const WatchStatus& end = *w.host.watchStatus();
+    ASSERT_EQ(end.length + 1, played.states.size());
+    EXPECT_TRUE(end.verified);
+    EXPECT_EQ(end.verdict, "verified: " + std::to_string(played.run.score) + " points");
+    EXPECT_EQ(w.shell.watched, end) << "the shell hears of every change";
+    EXPECT_EQ(std::vector<Cue>(w.shell.cues.begin() + static_cast<std::ptrdiff_t>(cuesBefore),
+                               w.shell.cues.end()),
+              played.cues);
+    EXPECT_EQ(w.shell.bestReads, reads);
+    EXPECT_TRUE(w.shell.saves.empty());
+    EXPECT_TRUE(w.shell.runs.empty());
+    EXPECT_EQ(w.tick().untilInput, true) << "an ended watch rests";
+
+    // Seeks and steps land on the game's own state at that step; speeds
+    // take their number of steps per period.
+    const std::uint32_t mid = end.length / 2;
+    w.host.watchSeek(mid);
+    EXPECT_TRUE(w.host.watchStatus()->position == mid && !w.host.watchStatus()->playing);
+    w.host.watchStep(-1);
+    w.host.watchStep(-1);
+    w.host.watchStep(1);
+    EXPECT_TRUE(w.host.watchStatus()->position == mid - 1);
+    w.host.watchSeek(0);
+    w.host.watchPlay(true);
+    const struct {
+        int speed;
+        int periods;
+        std::uint32_t steps;
+    } speeds[] = {{0, 6, 3}, {1, 5, 5}, {2, 5, 10}, {3, 5, 20}};
+    for (const auto& c : speeds) {
+        const std::uint32_t from = w.host.watchStatus()->position;
+        w.host.watchSpeed(c.speed);
+        w.ticks(c.periods);
+        EXPECT_EQ(w.host.watchStatus()->position - from, c.steps) << "speed " << c.speed;
+    }
+    w.press(kVkSpace);
+    EXPECT_FALSE(w.host.watchStatus()->playing);
+    for (const int vk : {kVkRight, kVkRight, kVkLeft}) {
+        w.press(vk);
+    }
+    const std::uint32_t at = w.host.watchStatus()->position;
+    EXPECT_EQ(at, 39u);
+    EXPECT_TRUE(w.s() == game) << "the game underneath is untouched";
+    EXPECT_TRUE(w.tick().untilInput) << "a paused watch rests";
+
+    // Escape, when it does not close, goes back to the game.
+    w.press(kVkEscape);
+    EXPECT_FALSE(w.host.watching());
+    EXPECT_FALSE(w.shell.watched.has_value());
+    EXPECT_FALSE(w.shell.endedWith.has_value());
+}
+
+TEST_F(Behaviour, TheDrawnWatchControlsAnswerTheMouseAndTellADifferingRun) {
+    PlayedRun played = playARun();
+    played.run.score += 1;
+    host.watch(played.run, {});
+    tick();
+    EXPECT_NE(host.watchStatus()->verdict.find("scores"), std::string::npos);
+    clickAt(kWatchSeekRight, kWatchBarTop + 10);
+    EXPECT_TRUE(host.watchStatus()->atEnd);
+    clickAt(20, kWatchBarTop + 10); // play: from the start again
+    EXPECT_TRUE(host.watchStatus()->playing && host.watchStatus()->position == 0);
+    clickAt(70, kWatchBarTop + 10);
+    EXPECT_EQ(host.watchStatus()->speed, 2);
+    ticks(200);
+    clickAt(kWatchSeekLeft, kWatchBarTop + 10); // moving the mouse shows them again
+    EXPECT_EQ(host.watchStatus()->position, 0u);
+    press(kVkEscape);
+    EXPECT_EQ(shell.endedWith, 0);
+    EXPECT_TRUE(shell.saves.empty());
 }
 
 } // namespace

@@ -46,6 +46,10 @@ class FakeShell : public Shell {
     }
     void ended(int exitCode) override { endedWith = exitCode; }
     void runRecorded(const RunRecord& run) override { runs.push_back(run); }
+    void bestRunKept(const RunRecord& run) override { bestRuns.push_back(run); }
+    void watchChanged(const WatchStatus* status) override {
+        watched = status != nullptr ? std::optional<WatchStatus>(*status) : std::nullopt;
+    }
 
     std::vector<std::string> cueFiles() const {
         std::vector<std::string> files;
@@ -64,6 +68,8 @@ class FakeShell : public Shell {
     std::vector<std::int32_t> saves;
     std::optional<int> endedWith;
     std::vector<RunRecord> runs;
+    std::vector<RunRecord> bestRuns;
+    std::optional<WatchStatus> watched; // as last reported
 };
 
 class QuietShell final : public Shell {
