@@ -36,14 +36,15 @@ build_fuzz() {
 }
 
 # The options of each target: inputs up to a kilobyte (a save.dat, a run
-# record of some hundred changes or a script of some hundred lines), ten
-# seconds before an input counts as a hang.
+# record of some hundred changes or a script of some hundred lines), thirty
+# seconds before an input counts as a hang: every input takes milliseconds,
+# but a machine busy with builds and browsers has stalled one for over ten.
 fuzz_args() {
     local target=$1
     local work=$fuzz_build/fuzz-work/$target
     mkdir -p "$work/corpus"
     # Absolute paths: the harnesses work in folders of their own.
-    printf '%s\n' -max_len=1024 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    printf '%s\n' -max_len=1024 -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
         "-artifact_prefix=$work/" "$work/corpus" "$root/tests/fuzz/corpus/$target"
     if [[ $target == sim_script ]]; then
         printf '%s\n' "-dict=$root/tests/fuzz/sim_script.dict"
