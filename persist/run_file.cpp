@@ -75,6 +75,26 @@ RunSource readRunArgument(std::string_view fileOrLink) {
     return source;
 }
 
+WatchedRun watchedRunOf(const RunSource& source, std::uint16_t rules) {
+    WatchedRun watched;
+    watched.reason = source.reason;
+    if (!source.ok) {
+        return watched;
+    }
+    const ReadRun read = decodeRun(source.bytes.data(), source.bytes.size(), rules);
+    watched.ok =
+        read.ok || (read.run.rules != rules &&
+                    decodeRun(source.bytes.data(), source.bytes.size(), read.run.rules).ok);
+    watched.run = read.run;
+    watched.startSeconds = source.startSeconds;
+    watched.reason = read.reason;
+    return watched;
+}
+
+WatchedRun readWatchedRun(std::string_view fileOrLink, std::uint16_t rules) {
+    return watchedRunOf(readRunArgument(fileOrLink), rules);
+}
+
 bool writeRunFile(const char* path, const RunRecord& run) {
     const std::vector<std::uint8_t> bytes = encodeRun(run);
     return !bytes.empty() &&

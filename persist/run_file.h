@@ -30,6 +30,17 @@ RunSource readRunLink(std::string_view link);
 // A file's path, or failing that a link.
 RunSource readRunArgument(std::string_view fileOrLink);
 
+// A record to watch: one that reads whole by these rules or, to be watched
+// with a warning, by the other version of the rules it names.
+struct WatchedRun {
+    bool ok = false;
+    RunRecord run;
+    double startSeconds = 0.0;
+    std::string reason; // why it cannot be watched, or why it proves nothing
+};
+WatchedRun watchedRunOf(const RunSource& source, std::uint16_t rules);
+WatchedRun readWatchedRun(std::string_view fileOrLink, std::uint16_t rules);
+
 // Encoded and written whole or not at all; false when it could not be.
 bool writeRunFile(const char* path, const RunRecord& run);
 

@@ -3,6 +3,7 @@
 #include "app/sdl/desktop.h"
 #include "app/sdl/notice.h"
 #include "persist/best_score.h"
+#include "persist/run_file.h"
 
 #include <algorithm>
 #include <chrono>
@@ -48,12 +49,14 @@ GameWindow::~GameWindow() {
     releaseWindow();
 }
 
-bool GameWindow::create(std::uint32_t seed) {
+bool GameWindow::create(std::uint32_t seed, const RunRecord* watched, double startSeconds) {
+    // Set before the host prepares its first run, which reads the best score.
+    watching_ = watched != nullptr;
     // A fixed-size window showing the 600 x 450 frame at a whole factor; it
     // opens hidden at 1x and takes its size once the desktop's scale is known.
-    window_ =
-        SDL_CreateWindow("Nuvalo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFrameWidth,
-                         kFrameHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    window_ = SDL_CreateWindow(watching_ ? "Nuvalo - watching a run" : "Nuvalo",
+                               SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFrameWidth,
+                               kFrameHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) {
         std::fprintf(stderr, "nuvalo: cannot create the window: %s\n", SDL_GetError());
         return false;
@@ -98,6 +101,10 @@ bool GameWindow::create(std::uint32_t seed) {
     // Drawing resources, seeded generator, prepared run and a running timer,
     // all before the window is shown.
     host_.create(seed);
+    if (watched != nullptr) {
+        host_.watch(*watched,
+                    {.drawControls = true, .escapeCloses = true, .startSeconds = startSeconds});
+    }
     SDL_ShowWindow(window_);
     // Only key-down and key-up messages matter; no character input.
     SDL_StopTextInput();
@@ -140,11 +147,40 @@ void GameWindow::show(const Bitmap& frame) {
 }
 
 float GameWindow::loadBest() {
-    return nuvalo::loadBest(kSaveFile);
+    // A watch shows the best score its record carries and touches no file.
+    return watching_ ? 0.0f : nuvalo::loadBest(kSaveFile);
 }
 
 bool GameWindow::saveBestIfHigher(std::int32_t score) {
-    return nuvalo::saveBestIfHigher(score, kSaveFile) == 1;
+    return !watching_ && nuvalo::saveBestIfHigher(score, kSaveFile) == 1;
+}
+
+void GameWindow::runRecorded(const RunRecord& run) {
+    keepRun(kLastRunFile, run);
+}
+
+void GameWindow::bestRunKept(const RunRecord& run) {
+    keepRun(kBestRunFile, run);
+}
+
+void GameWindow::keepRun(const char* path, const RunRecord& run) {
+    // Beside save.dat, in the folder the game runs in. A run that cannot be
+    // kept costs nothing else: the game and its best score go on, and a full
+    // disk or a read-only folder is said once, not after every run.
+    if (!watching_ && !writeRunFile(path, run) && !toldOfUnkeptRun_) {
+        toldOfUnkeptRun_ = true;
+        std::fprintf(stderr, "nuvalo: cannot keep the run in %s\n", path);
+    }
+}
+
+void GameWindow::watchChanged(const WatchStatus* status) {
+    // What the record proves, once, when the watch first reaches its end:
+    // for whoever started the watch from a terminal or a script to read.
+    if (status != nullptr && status->atEnd && !verdictWritten_) {
+        verdictWritten_ = true;
+        std::printf("%s\n", status->verdict.c_str());
+        std::fflush(stdout);
+    }
 }
 
 void GameWindow::ended(int exitCode) {

@@ -1,12 +1,14 @@
 #pragma once
 // The game's one window on SDL2, the shell the host runs the game in: it
 // turns SDL's events into the host's calls, waits for the next tick or, at
-// rest, for input, and puts the host's frames and cues out.
+// rest, for input, and puts the host's frames and cues out. It keeps the
+// player's runs beside "save.dat", or shows a recorded run instead of a game.
 
 #include "app/sdl/input.h"
 #include "app/sdl/sound.h"
 #include "game/cues.h"
 #include "host/host.h"
+#include "persist/run_record.h"
 
 #include <SDL.h>
 
@@ -45,8 +47,10 @@ class GameWindow final : public Shell {
     GameWindow& operator=(const GameWindow&) = delete;
 
     // Opens the window and prepares the first run. SDL's video must be up.
-    // False, with a line on stderr, when the window cannot be made.
-    bool create(std::uint32_t seed);
+    // False, with a line on stderr, when the window cannot be made. With
+    // `watched`, the window shows that run from `startSeconds` on instead,
+    // and nothing is read or kept.
+    bool create(std::uint32_t seed, const RunRecord* watched = nullptr, double startSeconds = 0.0);
     // The message loop; returns the exit code once the window is gone.
     int run(LoopObserver* observer = nullptr);
 
@@ -61,8 +65,12 @@ class GameWindow final : public Shell {
     float loadBest() override;
     bool saveBestIfHigher(std::int32_t score) override;
     void ended(int exitCode) override;
+    void runRecorded(const RunRecord& run) override;
+    void bestRunKept(const RunRecord& run) override;
+    void watchChanged(const WatchStatus* status) override;
 
   private:
+    void keepRun(const char* path, const RunRecord& run);
     void handle(const SDL_Event& event);
     void drainEvents();
     void readPads();
@@ -88,6 +96,9 @@ class GameWindow final : public Shell {
     std::uint64_t restingSince_ = 0;
     bool ended_ = false;
     int exitCode_ = 0;
+    bool watching_ = false;
+    bool verdictWritten_ = false;
+    bool toldOfUnkeptRun_ = false;
 };
 
 } // namespace nuvalo::sdl

@@ -54,11 +54,11 @@ int virtualKey(SDL_Keycode key) {
     case SDLK_LEFT:
         return kVkLeft;
     case SDLK_UP:
-        return 0x26;
+        return kVkUp;
     case SDLK_RIGHT:
         return kVkRight;
     case SDLK_DOWN:
-        return 0x28;
+        return kVkDown;
     case SDLK_PRINTSCREEN:
         return 0x2C;
     case SDLK_INSERT:
@@ -120,6 +120,8 @@ PadReading padReading(std::uint32_t buttons, Sint16 leftX) {
     r.attached = true;
     r.left = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
     r.right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+    r.up = held(SDL_CONTROLLER_BUTTON_DPAD_UP);
+    r.down = held(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
     r.a = held(SDL_CONTROLLER_BUTTON_A);
     r.back = held(SDL_CONTROLLER_BUTTON_BACK);
     r.stickX = stickAxis(leftX);
@@ -169,7 +171,8 @@ PadReading Pads::read(int slot) const {
     std::uint32_t buttons = 0;
     for (const SDL_GameControllerButton b :
          {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
-          SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_BACK}) {
+          SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_DOWN, SDL_CONTROLLER_BUTTON_A,
+          SDL_CONTROLLER_BUTTON_BACK}) {
         if (SDL_GameControllerGetButton(pad, b) != 0) {
             buttons |= 1u << b;
         }

@@ -1,17 +1,22 @@
 // Nuvalo on a Linux desktop: one game per display, one window, one thread.
-// The command line is ignored.
+// The command line has one option, --replay FILE|LINK, which shows a recorded
+// run in a window of its own (any number of those, beside the game); anything
+// else on it is ignored.
 
 #include "app/sdl/desktop.h"
 #include "app/sdl/game_window.h"
 #include "app/sdl/instance_lock.h"
 #include "app/sdl/library_chatter.h"
 #include "app/sdl/notice.h"
+#include "game/game.h"
+#include "persist/run_file.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
@@ -40,6 +45,29 @@ void setHints() {
     SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
 }
 
+// The exit status of a record that cannot be read, as nuvalo-sim's.
+constexpr int kExitUnreadableRun = 2;
+
+// What follows --replay. A --replay with nothing after it is what a menu
+// entry's "--replay %f" becomes when started without a file: the game.
+const char* replayArgument(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string_view(argv[i]) == "--replay") {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+// The notice's text is Shift-JIS, of which plain ASCII is a part; a path's
+// other bytes show as '?'.
+std::string asciiOnly(std::string text) {
+    for (char& c : text) {
+        c = static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E ? '?' : c;
+    }
+    return text;
+}
+
 int cannotOpenDisplay(const char* why) {
     std::fprintf(
         stderr, "nuvalo: cannot open a display (%s); start the game from a desktop session\n", why);
@@ -48,7 +76,15 @@ int cannotOpenDisplay(const char* why) {
 
 } // namespace
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** argv) {
+    const char* replay = replayArgument(argc, argv);
+    nuvalo::WatchedRun watched;
+    if (replay != nullptr) {
+        watched = nuvalo::readWatchedRun(replay, nuvalo::kRulesVersion);
+        if (!watched.ok) {
+            std::fprintf(stderr, "nuvalo: %s\n", watched.reason.c_str());
+        }
+    }
     setHints();
     // Before SDL opens the display: SDL hands errors on to the handler it
     // found, and puts that one back before it closes its connections, which
@@ -61,10 +97,19 @@ int main(int /*argc*/, char** /*argv*/) {
         const nuvalo::sdl::LibraryChatterHushed hushed;
         videoStarted = SDL_Init(SDL_INIT_VIDEO) == 0;
     }
+    const char* driver = videoStarted ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (replay != nullptr && !watched.ok) {
+        // Said on stderr already; on a desktop, to the player as well.
+        if (videoStarted && !nuvalo::sdl::showsNothing(driver != nullptr ? driver : "",
+                                                       std::getenv("SDL_VIDEODRIVER"))) {
+            nuvalo::sdl::showNotice(kTitle, asciiOnly(watched.reason));
+        }
+        SDL_Quit();
+        return kExitUnreadableRun;
+    }
     if (!videoStarted) {
         return cannotOpenDisplay(SDL_GetError());
     }
-    const char* driver = SDL_GetCurrentVideoDriver();
     // Without a desktop SDL falls back to drawing nowhere: a window nobody
     // sees would never be closed, so say so before claiming the display.
     if (nuvalo::sdl::showsNothing(driver != nullptr ? driver : "",
@@ -75,8 +120,11 @@ int main(int /*argc*/, char** /*argv*/) {
     const std::string key = nuvalo::sdl::displayKey(
         driver != nullptr ? driver : "", std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
     nuvalo::sdl::InstanceLock lock;
-    if (lock.acquire(nuvalo::sdl::lockPath(key, std::getenv("XDG_RUNTIME_DIR"), ::geteuid())) ==
-        nuvalo::sdl::InstanceLock::Result::Held) {
+    // A watch reads and keeps nothing, so it opens beside a game (or another
+    // watch) and leaves the display to them.
+    if (replay == nullptr &&
+        lock.acquire(nuvalo::sdl::lockPath(key, std::getenv("XDG_RUNTIME_DIR"), ::geteuid())) ==
+            nuvalo::sdl::InstanceLock::Result::Held) {
         showMessage();
         SDL_Quit();
         return 0;
@@ -88,7 +136,8 @@ int main(int /*argc*/, char** /*argv*/) {
     int exitCode = 1;
     {
         nuvalo::sdl::GameWindow game;
-        if (game.create(static_cast<std::uint32_t>(std::time(nullptr)))) {
+        if (game.create(static_cast<std::uint32_t>(std::time(nullptr)),
+                        replay != nullptr ? &watched.run : nullptr, watched.startSeconds)) {
             exitCode = game.run();
         }
     }

@@ -8,7 +8,9 @@
 ; (cmake --build --preset windows --target installer)
 ; The game reads "Ton" and keeps "save.dat" in its working folder, so the
 ; shortcut starts it in the install folder, which must stay writable; and the
-; uninstaller leaves save.dat, the player's best score, where it is.
+; uninstaller leaves save.dat, the player's best score, where it is, and the
+; runs kept beside it. Run records (.nuvrun) open in the game, which shows
+; them; the file type is the current user's too.
 !pragma warning error all
 ; A 64-bit setup program for a 64-bit game: a 32-bit Windows refuses it at
 ; once, as it would refuse the game (and the tests' wine64 runs it).
@@ -16,8 +18,12 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
+!include Integration.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nuvalo"
+!define RUN_PROGID "Nuvalo.Run"
+!define RUN_EXT_KEY "Software\Classes\.nuvrun"
+!define RUN_PROGID_KEY "Software\Classes\${RUN_PROGID}"
 
 Name "Nuvalo"
 OutFile "${OUTFILE}"
@@ -75,6 +81,13 @@ Section "Nuvalo" SecGame
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     SectionGetSize ${SecGame} $0
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+    WriteRegStr HKCU "${RUN_EXT_KEY}" "" "${RUN_PROGID}"
+    WriteRegStr HKCU "${RUN_EXT_KEY}" "Content Type" "application/x-nuvalo-run"
+    WriteRegStr HKCU "${RUN_PROGID_KEY}" "" "Nuvalo run"
+    WriteRegStr HKCU "${RUN_PROGID_KEY}\DefaultIcon" "" "$INSTDIR\nuvalo.exe,0"
+    WriteRegStr HKCU "${RUN_PROGID_KEY}\shell\open\command" "" '"$INSTDIR\nuvalo.exe" --replay "%1"'
+    ${NotifyShell_AssocChanged}
 SectionEnd
 
 Function un.onInit
@@ -93,4 +106,12 @@ Section "Uninstall"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
+
+    ; .nuvrun goes only while it still names the game: another program the
+    ; player gave it since keeps it.
+    DeleteRegKey HKCU "${RUN_PROGID_KEY}"
+    ReadRegStr $0 HKCU "${RUN_EXT_KEY}" ""
+    StrCmp $0 "${RUN_PROGID}" 0 +2
+        DeleteRegKey HKCU "${RUN_EXT_KEY}"
+    ${NotifyShell_AssocChanged}
 SectionEnd

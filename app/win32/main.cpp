@@ -3,7 +3,8 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*showCommand*/) {
-    // The command line and the show command play no part: the window always
-    // opens the same way.
-    return nuvalo::win32::runProgram(instance);
+    // The show command plays no part: the window always opens the same way.
+    // The command line is read wide, so that any file name comes through.
+    return nuvalo::win32::runProgram(instance, nullptr,
+                                     nuvalo::win32::parseCommandLine(GetCommandLineW()));
 }

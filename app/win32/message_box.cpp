@@ -35,4 +35,8 @@ void showMessage(const char* shiftJisText) {
     MessageBoxW(nullptr, text, caption, MB_OK);
 }
 
+void showAnsiMessage(const char* text) {
+    MessageBoxA(nullptr, text, kProgramName, MB_OK);
+}
+
 } // namespace nuvalo::win32

@@ -19,4 +19,8 @@ int shiftJisToWide(const char* text, wchar_t* out, std::size_t capacity);
 // where the ANSI code page happens to be Japanese.
 void showMessage(const char* shiftJisText);
 
+// The same for a text in the ANSI code page, the one the narrow file
+// functions spell file names in: what is wrong with a file the player named.
+void showAnsiMessage(const char* text);
+
 } // namespace nuvalo::win32

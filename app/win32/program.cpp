@@ -3,16 +3,22 @@
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
 #include "game/cues.h"
+#include "game/game.h"
 #include "host/frame_scale.h"
 #include "persist/best_score.h"
+#include "persist/run_file.h"
 
 #include <mmsystem.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <ctime>
+#include <cwchar>
 #include <memory>
+#include <string>
 
 namespace nuvalo::win32 {
 
@@ -23,6 +29,8 @@ namespace {
 // then keeps the game going.
 constexpr UINT_PTR kModalPumpTimerId = 1;
 constexpr UINT kModalPumpMs = USER_TIMER_MINIMUM;
+
+constexpr char kWatchTitle[] = "Nuvalo - watching a run";
 
 class Win32Shell final : public Shell {
   public:
@@ -40,6 +48,8 @@ class Win32Shell final : public Shell {
     HDC paintDc = nullptr; // inside WM_PAINT
     int scale = 1;
     int exitCode = 0;
+    // Showing a recorded run: nothing is read or kept.
+    bool watching = false;
 
     std::uint64_t now() override { return timer_.now(); }
     void show(const Bitmap& frame) override {
@@ -51,9 +61,30 @@ class Win32Shell final : public Shell {
         }
     }
     void play(Cue cue) override { PlaySoundA(cueFile(cue), nullptr, SND_ASYNC | SND_FILENAME); }
-    float loadBest() override { return nuvalo::loadBest(kSaveFile); }
+    float loadBest() override { return watching ? 0.0f : nuvalo::loadBest(kSaveFile); }
     bool saveBestIfHigher(std::int32_t score) override {
-        return nuvalo::saveBestIfHigher(score, kSaveFile) != 0;
+        return !watching && nuvalo::saveBestIfHigher(score, kSaveFile) != 0;
+    }
+    // Beside save.dat. A run that cannot be kept there costs nothing else,
+    // and a game with no console has no one to tell.
+    void runRecorded(const RunRecord& run) override {
+        if (!watching) {
+            writeRunFile(kLastRunFile, run);
+        }
+    }
+    void bestRunKept(const RunRecord& run) override {
+        if (!watching) {
+            writeRunFile(kBestRunFile, run);
+        }
+    }
+    // What the record proves, once, when the watch first reaches its end,
+    // for whoever started the watch with its output caught to read.
+    void watchChanged(const WatchStatus* status) override {
+        if (status != nullptr && status->atEnd && !verdictWritten_) {
+            verdictWritten_ = true;
+            std::printf("%s\n", status->verdict.c_str());
+            std::fflush(stdout);
+        }
     }
     void ended(int code) override {
         exitCode = code;
@@ -81,6 +112,7 @@ class Win32Shell final : public Shell {
 
     TickTimer& timer_;
     BITMAPINFO frameInfo_{};
+    bool verdictWritten_ = false;
 };
 
 // The controllers, through XInput when the system has it: loaded at run time,
@@ -153,6 +185,9 @@ struct Program {
     Host host{shell, timer.frequency()};
     Pads pads;
     const ProgramHooks* hooks;
+    // The run to show instead of a game, from that many seconds in.
+    const RunRecord* watched = nullptr;
+    double startSeconds = 0.0;
 };
 Program* g = nullptr;
 
@@ -247,6 +282,11 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         g->shell.window = window;
         g->shell.scale = frameScale(windowDpi(window));
         host.create(calendarSeconds());
+        if (g->watched != nullptr) {
+            host.watch(
+                *g->watched,
+                {.drawControls = true, .escapeCloses = true, .startSeconds = g->startSeconds});
+        }
         return 0;
     case WM_DESTROY:
         KillTimer(window, kModalPumpTimerId);
@@ -346,7 +386,84 @@ int messageLoop(HWND window) {
     }
 }
 
+// `wide` in the ANSI code page; false where that cannot spell it.
+bool toAnsi(const wchar_t* wide, std::string& out) {
+    BOOL lossy = FALSE;
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy) {
+        return false;
+    }
+    out.assign(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out.data(), size, nullptr,
+                            &lossy) != size ||
+        lossy) {
+        return false;
+    }
+    out.pop_back(); // the NUL
+    return true;
+}
+
+// A path as fopen takes it. A name the ANSI code page cannot spell (Japanese
+// on a western system, say) still has a short name that it can, wherever the
+// file system keeps short names; failing both, the UTF-8 name at least says
+// in the notice which file it was.
+std::string narrowPath(const wchar_t* path) {
+    std::string narrow;
+    if (toAnsi(path, narrow)) {
+        return narrow;
+    }
+    const DWORD length = GetShortPathNameW(path, nullptr, 0);
+    if (length > 0) {
+        std::wstring shortPath(length, L'\0');
+        if (GetShortPathNameW(path, shortPath.data(), length) == length - 1) {
+            shortPath.pop_back();
+            if (toAnsi(shortPath.c_str(), narrow)) {
+                return narrow;
+            }
+        }
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    narrow.assign(static_cast<std::size_t>(std::max(size, 1)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path, -1, narrow.data(), size, nullptr, nullptr);
+    narrow.pop_back();
+    return narrow;
+}
+
+// Explorer starts a program opening a file in some folder of its choosing; the
+// watch's sounds are in "Ton" beside the program.
+void enterProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    wchar_t* slash = std::wcsrchr(path, L'\\');
+    if (slash != nullptr) {
+        *slash = L'\0';
+        SetCurrentDirectoryW(path);
+    }
+}
+
 } // namespace
+
+CommandLine parseCommandLine(const wchar_t* commandLine) {
+    CommandLine parsed;
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(commandLine, &count);
+    if (args == nullptr) {
+        return parsed;
+    }
+    for (int i = 1; i + 1 < count; ++i) {
+        if (std::wcscmp(args[i], L"--replay") == 0) {
+            parsed.replay = true;
+            parsed.argument = narrowPath(args[i + 1]);
+            break;
+        }
+    }
+    LocalFree(args);
+    return parsed;
+}
 
 int frameScale(unsigned dpi) {
     return std::max(desktopFactor(static_cast<double>(dpi) / kBaseDpi), 1);
@@ -357,14 +474,28 @@ PadReading padReading(const XINPUT_GAMEPAD& pad) {
     reading.attached = true;
     reading.left = (pad.wButtons & XINPUT_GAMEPAD_DPAD_LEFT) != 0;
     reading.right = (pad.wButtons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0;
+    reading.up = (pad.wButtons & XINPUT_GAMEPAD_DPAD_UP) != 0;
+    reading.down = (pad.wButtons & XINPUT_GAMEPAD_DPAD_DOWN) != 0;
     reading.a = (pad.wButtons & XINPUT_GAMEPAD_A) != 0;
     reading.back = (pad.wButtons & XINPUT_GAMEPAD_BACK) != 0;
     reading.stickX = stickAxis(pad.sThumbLX);
     return reading;
 }
 
-int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
-    if (FindWindowA(kProgramName, nullptr) != nullptr) {
+int runProgram(HINSTANCE instance, const ProgramHooks* hooks, const CommandLine& commandLine) {
+    WatchedRun watched;
+    if (commandLine.replay) {
+        watched = readWatchedRun(commandLine.argument, kRulesVersion);
+        if (!watched.ok) {
+            std::fprintf(stderr, "nuvalo: %s\n", watched.reason.c_str());
+            std::fflush(stderr);
+            showAnsiMessage(watched.reason.c_str());
+            return kExitUnreadableRun;
+        }
+        enterProgramFolder();
+    } else if (FindWindowA(kProgramName, kProgramName) != nullptr) {
+        // Only a game's window counts: a watch reads and keeps nothing, so it
+        // opens beside a game, and a game beside it.
         showMessage(kSecondCopyNotice);
         return 0;
     }
@@ -385,10 +516,15 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks) {
     // window creates the game.
     const auto program = std::make_unique<Program>(hooks);
     g = program.get();
+    if (commandLine.replay) {
+        g->shell.watching = true;
+        g->watched = &watched.run;
+        g->startSeconds = watched.startSeconds;
+    }
     const SIZE size = outerSize(frameScale(windowDpi(nullptr)), windowDpi(nullptr));
-    HWND window =
-        CreateWindowExA(0, kProgramName, kProgramName, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                        size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, kProgramName, commandLine.replay ? kWatchTitle : kProgramName,
+                                  kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+                                  nullptr, nullptr, instance, nullptr);
     int exitCode = kExitNoWindow;
     if (window != nullptr) {
         // On a monitor of another density than the primary one the window

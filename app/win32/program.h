@@ -9,12 +9,26 @@
 #include <xinput.h>
 
 #include <cstdint>
+#include <string>
 
 namespace nuvalo::win32 {
 
 // Exit codes besides the 0 of a normal end or of a refused second copy.
 inline constexpr int kExitNoWindowClass = 1;
 inline constexpr int kExitNoWindow = 2;
+// A run to watch whose record cannot be read, as nuvalo-sim says it.
+inline constexpr int kExitUnreadableRun = 2;
+
+// What the command line asks for. Its one option, --replay FILE|LINK, shows a
+// recorded run; anything else on it is ignored, and so is a --replay with
+// nothing after it.
+struct CommandLine {
+    bool replay = false;
+    // What follows --replay, as the narrow file functions take a path: in
+    // the ANSI code page, or the file's short name where that cannot spell it.
+    std::string argument;
+};
+CommandLine parseCommandLine(const wchar_t* commandLine);
 
 // Observation points for test programs that run the real window; the game
 // itself runs without them.
@@ -27,8 +41,10 @@ struct ProgramHooks {
     void* context = nullptr;
 };
 
-// Runs the game until its window is closed and returns the exit code.
-int runProgram(HINSTANCE instance, const ProgramHooks* hooks = nullptr);
+// Runs the game, or the watch the command line asks for, until its window is
+// closed and returns the exit code.
+int runProgram(HINSTANCE instance, const ProgramHooks* hooks = nullptr,
+               const CommandLine& commandLine = {});
 
 // The window style: a caption with close and minimise boxes, no maximise
 // box and no sizing border.

@@ -2,15 +2,16 @@
 # Makes the .deb from the build with CPack and has Debian's tools judge it:
 # lintian at every level with nothing to say, the menu entry and the AppStream
 # entry valid, the files players and the desktop look for where they look, the
-# changelog and the release list at the package's version, and the launcher
-# starting the game from the unpacked tree.
+# changelog and the release list at the package's version, the run records'
+# file type as the desktop reads it, and the launcher starting the game from
+# the unpacked tree.
 #   package_checks.sh CPACK CPACK_CONFIG WORK_DIR CHANGELOG
 set -uo pipefail
 cpack=$1 config=$2 work=$3 changelog=$4
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-for tool in lintian desktop-file-validate appstreamcli dpkg-deb dpkg-parsechangelog; do
+for tool in lintian desktop-file-validate appstreamcli dpkg-deb dpkg-parsechangelog update-mime-database; do
     command -v "$tool" >/dev/null ||
         fail "$tool is missing (scripts/install-deps.sh test installs the package checks)"
 done
@@ -45,6 +46,7 @@ cat "$work/appstream.log"
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents"
 wanted=(./usr/games/nuvalo ./usr/share/man/man6/nuvalo.6.gz ./usr/share/doc/nuvalo/README
         ./usr/share/metainfo/org.example.nuvalo.metainfo.xml
+        ./usr/share/mime/packages/org.example.nuvalo.xml
         ./usr/share/icons/hicolor/scalable/apps/nuvalo.svg)
 for size in 16 24 32 48 64 128 256; do
     wanted+=("./usr/share/icons/hicolor/${size}x${size}/apps/nuvalo.png")
@@ -52,6 +54,20 @@ done
 for path in "${wanted[@]}"; do
     grep -qxF "$path" "$work/contents" || fail "$path is not in the package"
 done
+
+# The desktop's file-type database built from the package's part alone: .nuvrun
+# by name and "NUVR" by content, the type the menu entry opens.
+# (It says nothing unless something is wrong, even a file it cannot parse.)
+mime=$work/share/mime
+mkdir -p "$mime/packages"
+cp "$root"/usr/share/mime/packages/org.example.nuvalo.xml "$mime/packages/"
+XDG_DATA_DIRS=$work/share update-mime-database "$mime" >"$work/mime.log" 2>&1 &&
+    [[ ! -s $work/mime.log ]] || { cat "$work/mime.log"; fail "update-mime-database"; }
+grep -qx '50:application/x-nuvalo-run:\*\.nuvrun' "$mime/globs2" || fail "no *.nuvrun in the globs"
+grep -aq '^\[50:application/x-nuvalo-run\]$' "$mime/magic" && grep -aq 'NUVR' "$mime/magic" ||
+    fail "no NUVR in the magic"
+grep -qx 'MimeType=application/x-nuvalo-run;' "$root"/usr/share/applications/org.example.nuvalo.desktop ||
+    fail "the menu entry does not open run records"
 
 version=$(dpkg-deb -f "$deb" Version)
 logged=$(dpkg-parsechangelog -l "$changelog" -S Version)
@@ -73,6 +89,17 @@ cat "$work/launch.log"
     fail "the unpacked launcher ended with $rc"
 [[ $(readlink -f "$home/nuvalo/Ton") == "$(readlink -f "$root/usr/share/nuvalo/Ton")" ]] ||
     fail "the player's Ton does not lead to the unpacked sounds"
+# A run named by a path relative to where the command was given is found,
+# though the game runs in its own folder: this one is no record, and it is
+# refused for what it holds.
+printf 'NUVR' >"$work/not-a-run.nuvrun"
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
+    XDG_DATA_HOME="$home" XDG_RUNTIME_DIR="$home/runtime" \
+    timeout 20 "$root"/usr/games/nuvalo --replay not-a-run.nuvrun >/dev/null 2>"$work/launch.log")
+rc=$?
+cat "$work/launch.log"
+[[ $rc -eq 2 && $(wc -l <"$work/launch.log") == 1 ]] && grep -q '^nuvalo: ' "$work/launch.log" &&
+    ! grep -q 'cannot open' "$work/launch.log" || fail "the launcher lost the run's relative path ($rc)"
 # The launcher's own failures: one line from the game naming the folder and
 # why, exit 1, nothing made at the root of the file system. Played by an
 # ordinary user (nobody, whose home the password database gives as a folder

@@ -1,5 +1,7 @@
 #include "app/sdl/game_window.h"
 
+#include "persist/best_score.h"
+#include "persist/run_file.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +146,39 @@ TEST_F(Window, APadPluggedInAtRestIsFoundAndReadAtTheNextTicks) {
     EXPECT_EQ(game.host().state().leftHeld, 1) << "the pad is read at each tick, at rest too";
     EXPECT_LE(pad.ticks - pad.pluggedAt, 12);
     SDL_JoystickClose(pad.joystick);
+}
+
+// The player's runs go beside save.dat; a run that cannot be kept there leaves
+// the game and its best score as they were. A watch reads and keeps nothing.
+TEST_F(Window, RunsAreKeptBesideTheBestScoreAndNothingWhileWatching) {
+    RunRecord run;
+    run.rules = kRulesVersion;
+    run.changes = {{30, {true, false, 0, 0}}};
+    run.ticks = 120;
+    run.score = 2500;
+    writeFile(kSaveFile, "1000");
+    GameWindow game;
+    game.runRecorded(run);
+    game.bestRunKept(run);
+    for (const char* file : {kLastRunFile, kBestRunFile}) {
+        const std::string bytes = readFile(file);
+        const ReadRun read = decodeRun(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                       bytes.size(), kRulesVersion);
+        EXPECT_TRUE(read.ok && read.run == run) << file << ": " << read.reason;
+    }
+    std::filesystem::remove(kLastRunFile);
+    std::filesystem::create_directory(kLastRunFile); // in the way
+    game.runRecorded(run);
+    EXPECT_EQ(readFile(kSaveFile), "1000");
+
+    std::filesystem::remove(kBestRunFile);
+    GameWindow watcher;
+    ASSERT_TRUE(watcher.create(1, &run));
+    EXPECT_EQ(watcher.host().state().bestScore, 0.0f) << "save.dat was read";
+    watcher.runRecorded(run);
+    watcher.bestRunKept(run);
+    EXPECT_TRUE(std::filesystem::is_directory(kLastRunFile));
+    EXPECT_FALSE(std::filesystem::exists(kBestRunFile));
 }
 
 } // namespace

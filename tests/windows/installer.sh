@@ -2,8 +2,9 @@
 # The Windows installer under wine, in a wine prefix of its own (a new user's
 # machine) and a private Xvfb display: a silent install for the current user,
 # the Start-menu shortcut starting the installed game in the install folder, a
-# run whose score the game saves there, then a silent uninstall through the
-# uninstall entry that takes everything the installer put there but save.dat.
+# run whose score (and record) the game keeps there, .nuvrun files opening in
+# the game, then a silent uninstall through the uninstall entry that takes
+# everything the installer put there but what the game kept.
 #   tests/windows/installer.sh SETUP_EXE TON_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,6 +38,14 @@ registry_value() { # name -> its data in the uninstall entry, empty when missing
     "$wine_run" reg query "$key" /v "$1" 2>>"$log" | tr -d '\r' |
         sed -n "s/^ *$1 *REG_[A-Z_]* *//p" || true
 }
+classes='HKCU\Software\Classes'
+association() { # -> the program .nuvrun files open with, empty when none
+    local progid
+    progid=$("$wine_run" reg query "$classes\.nuvrun" /ve 2>>"$log" | tr -d '\r' |
+        sed -n 's/^ *([^)]*) *REG_SZ *//p' || true)
+    [[ -z $progid ]] || "$wine_run" reg query "$classes\\$progid\shell\open\command" /ve \
+        2>>"$log" | tr -d '\r' | sed -n 's/^ *([^)]*) *REG_SZ *//p' || true
+}
 
 "$wine_run" "$setup" /S 2>>"$log" || fail "the silent install failed"
 dir=$(windows_folder LOCALAPPDATA)/Programs/Nuvalo
@@ -59,6 +68,9 @@ uninstaller=$(registry_value UninstallString)
 uninstaller=${uninstaller//\"/}
 [[ $(unix_path "$uninstaller") == "$dir/Uninstall.exe" ]] ||
     fail "the uninstall entry runs $uninstaller"
+opens=$(association)
+[[ $opens == *'\nuvalo.exe" --replay "%1"' && $(unix_path "$(cut -d'"' -f2 <<<"$opens")") == "$dir/nuvalo.exe" ]] ||
+    fail ".nuvrun files open with '$opens'"
 
 # The shortcut's target and working folder, from the .lnk file's LinkInfo
 # (the local path) and its WORKING_DIR string; wine counts the strings' final
@@ -110,6 +122,13 @@ for ((i = 0; i < 900; i++)); do
 done
 score=$(cat "$dir/save.dat" 2>/dev/null || true)
 [[ $score =~ ^[1-9][0-9]*$ ]] || fail "the game saved no score in $dir (save.dat: '$score')"
+# The run's record is written as the result shows, before the tally saves.
+[[ -s $dir/last.nuvrun ]] || fail "the game kept no last.nuvrun beside save.dat"
+for ((i = 0; i < 100; i++)); do
+    [[ ! -s $dir/best.nuvrun ]] || break
+    sleep 0.1
+done
+cmp -s "$dir/last.nuvrun" "$dir/best.nuvrun" || fail "the best run kept is not the run that saved the score"
 xdotool key Escape
 wait_exit "$game" 30 || fail "the installed game did not end on Escape"
 ((rc == 0)) || fail "Escape ended the installed game with $rc"
@@ -124,7 +143,9 @@ for file in "${installed[@]}" Ton; do
 done
 [[ ! -e $lnk ]] || fail "the uninstaller left the Start-menu shortcut"
 [[ -z $(registry_value DisplayName) ]] || fail "the uninstaller left the uninstall entry"
+[[ -z $(association) ]] || fail "the uninstaller left .nuvrun opening with $(association)"
 [[ $(cat "$dir/save.dat" 2>/dev/null) == "$score" ]] ||
     fail "the uninstaller did not keep save.dat with the score $score"
-echo "uninstalled; save.dat kept with $score"
+[[ -s $dir/last.nuvrun && -s $dir/best.nuvrun ]] || fail "the uninstaller did not keep the runs"
+echo "uninstalled; save.dat kept with $score, and the runs"
 echo "PASS"
