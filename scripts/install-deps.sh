@@ -4,9 +4,10 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libsdl2-dev libx11-dev"
-    # The package checks: Debian's own lint, menu-entry and AppStream validators.
-    [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick dpkg-dev lintian desktop-file-utils appstream"
+    [build]="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libsdl2-dev libx11-dev libgif-dev"
+    # The package checks: Debian's own lint, menu-entry and AppStream validators, and
+    # the file-type database the package adds to.
+    [test]="xfonts-shinonome xvfb xdotool x11-utils imagemagick dpkg-dev lintian desktop-file-utils appstream shared-mime-info"
     # Keeping every core busy while the tests run (make test-under-load).
     [load]="stress-ng"
     [fuzz]="clang-14 libclang-rt-14-dev"

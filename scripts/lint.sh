@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # make lint: clang-tidy over the product code (the sources the ci build
-# compiles under game/, persist/, render/, host/, app/ and resources/; tests are
+# compiles under game/, persist/, render/, host/, clip/, app/ and resources/; tests are
 # left to the compiler's warnings) and clang-format over every tracked
 # source file. Needs the ci build's compile_commands.json.
 set -euo pipefail
@@ -27,7 +27,7 @@ seen = set()
 for entry in json.load(open(sys.argv[1])):
     path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
     rel = path[len(root):] if path.startswith(root) else None
-    if rel and rel.split("/")[0] in ("game", "persist", "render", "host", "app", "resources") and rel not in seen:
+    if rel and rel.split("/")[0] in ("game", "persist", "render", "host", "clip", "app", "resources") and rel not in seen:
         seen.add(rel)
         sys.stdout.write(path + "\0")
 PY

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 
 namespace nuvalo::sim {
 
@@ -42,6 +43,30 @@ int replayRecord(const std::vector<std::uint8_t>& bytes, std::FILE* out) {
                            std::span(sounds.data(), static_cast<std::size_t>(effects.cueCount)));
         });
     writeVerdict(out, verdict.verified, verdict.ticks, verdict.score, verdict.reason);
+    return verdict.verified ? kExitOk : kExitNotVerified;
+}
+
+int clipRecord(const std::vector<std::uint8_t>& bytes, const clip::ClipOptions& options,
+               const std::string& path, std::FILE* out, std::FILE* err) {
+    const std::unique_ptr<clip::GifWriter> writer = clip::makeGifWriter();
+    if (writer == nullptr) {
+        std::fputs("nuvalo-sim: this build makes no GIF clips\n", err);
+        return kExitBadScript;
+    }
+    const ReadRun read = decodeRun(bytes.data(), bytes.size(), kRulesVersion);
+    if (!read.ok) {
+        writeVerdict(out, false, 0, 0, read.reason);
+        return kExitBadRecord;
+    }
+    const ReplayVerdict verdict =
+        replayRun(read.run, [](std::uint32_t, const GameState&, const Effects&) {});
+    writeVerdict(out, verdict.verified, verdict.ticks, verdict.score, verdict.reason);
+    // A run that does not reach its claim is still shown as its record plays.
+    const clip::ClipResult made = clip::writeClip(read.run, options, path, *writer);
+    if (!made.ok) {
+        std::fprintf(err, "nuvalo-sim: %s\n", made.reason.c_str());
+        return made.badStretch ? kExitBadScript : kExitNotWritten;
+    }
     return verdict.verified ? kExitOk : kExitNotVerified;
 }
 

@@ -11,6 +11,8 @@
 // the window and ends the script with status 0. A malformed line stops the
 // script with status 2 and a message naming its line number.
 
+#include "clip/clip.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -34,6 +36,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitNotVerified = 1;
 inline constexpr int kExitBadScript = 2;
 inline constexpr int kExitBadRecord = 2;
+inline constexpr int kExitNotWritten = 1;
 
 // Runs a whole script. State lines go to `out`, the message about a malformed
 // line to `err`; either may be null to drop that output. Returns the exit status.
@@ -44,6 +47,13 @@ int runScript(std::string_view script, const Options& options, std::FILE* out, s
 // one JSON line: 0 verified, 1 the run does not reach its claim, 2 the record
 // cannot be read.
 int replayRecord(const std::vector<std::uint8_t>& bytes, std::FILE* out);
+// Replays a record for its verdict line alone, then writes the stretch of it
+// `options` asks for as an animated GIF at `path`. The verdict's status, or 2
+// for a record that cannot be read or a stretch the run does not have, 1 when
+// the file cannot be written; either way with nothing written, and the reason
+// in the verdict line (a record) or as one line on `err`.
+int clipRecord(const std::vector<std::uint8_t>& bytes, const clip::ClipOptions& options,
+               const std::string& path, std::FILE* out, std::FILE* err);
 // The record as the fragment of a link: "#run=<base64url>".
 std::string linkFragment(const std::vector<std::uint8_t>& bytes);
 

@@ -1,0 +1,240 @@
+// Clips read back with giflib's own decoder: each frame, drawn over the ones
+// before it as the file says, must be the frame the game draws at that step.
+#include "app/sim/sim_script.h"
+#include "clip/clip.h"
+#include "host/watch.h"
+#include "persist/run_file.h"
+#include "render/render.h"
+#include "tests/support/fixtures.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+namespace nuvalo::test {
+namespace {
+
+using clip::ClipOptions;
+
+// A run of 939 ticks ending in a crash, its tally 181 paints more: the watch
+// is 1120 steps, 22.40 s, long.
+RunRecord recordedRun() {
+    std::filesystem::create_directory("runs");
+    const char* script =
+        "keyup 32\ntimer 900\nkeyup 32\nkeydown 37\ntimer 900\nkeyup 32\ntimer 50\n";
+    EXPECT_EQ(
+        sim::runScript(script, {.seed = 5, .quiet = true, .runsDir = "runs"}, nullptr, nullptr), 0);
+    const RunSource file = readRunArgument("runs/2.nuvrun");
+    const ReadRun read = decodeRun(file.bytes.data(), file.bytes.size(), kRulesVersion);
+    EXPECT_TRUE(read.ok) << read.reason;
+    return read.run;
+}
+
+struct Decoded {
+    int images = 0;
+    bool loopsForever = false;
+    std::vector<int> delays;
+};
+
+// Every image drawn over the screen in turn; `each` sees the screen after it.
+Decoded decodeGif(const std::string& path, int width, int height,
+                  const std::function<void(int image, const std::vector<Pixel>& screen)>& each) {
+    Decoded decoded;
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    if (gif == nullptr) {
+        ADD_FAILURE() << GifErrorString(error);
+        return decoded;
+    }
+    EXPECT_EQ(DGifSlurp(gif), GIF_OK) << GifErrorString(gif->Error);
+    EXPECT_EQ(gif->SWidth, width);
+    EXPECT_EQ(gif->SHeight, height);
+    std::vector<Pixel> screen(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int e = 0; i == 0 && e + 1 < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock* block = image.ExtensionBlocks + e;
+            decoded.loopsForever =
+                decoded.loopsForever ||
+                (block[0].Function == APPLICATION_EXT_FUNC_CODE && block[0].ByteCount == 11 &&
+                 std::memcmp(block[0].Bytes, "NETSCAPE2.0", 11) == 0 && block[1].ByteCount == 3 &&
+                 std::memcmp(block[1].Bytes, "\x01\x00\x00", 3) == 0);
+        }
+        GraphicsControlBlock control{};
+        EXPECT_EQ(DGifSavedExtensionToGCB(gif, i, &control), GIF_OK);
+        EXPECT_EQ(control.TransparentColor, NO_TRANSPARENT_COLOR);
+        decoded.delays.push_back(control.DelayTime);
+        const GifImageDesc& at = image.ImageDesc;
+        const ColorMapObject* map = at.ColorMap != nullptr ? at.ColorMap : gif->SColorMap;
+        EXPECT_TRUE(at.Left + at.Width <= width && at.Top + at.Height <= height && map != nullptr);
+        for (int y = 0; y < at.Height && map != nullptr; ++y) {
+            for (int x = 0; x < at.Width; ++x) {
+                const GifColorType c = map->Colors[image.RasterBits[y * at.Width + x]];
+                screen[static_cast<std::size_t>((at.Top + y) * width + at.Left + x)] =
+                    Pixel{c.Red} << 16 | Pixel{c.Green} << 8 | c.Blue;
+            }
+        }
+        each(i, screen);
+    }
+    decoded.images = gif->ImageCount;
+    DGifCloseFile(gif, &error);
+    return decoded;
+}
+
+class Clip : public InTempDir {};
+
+TEST_F(Clip, EveryFrameIsTheGamesFrameAtItsStep) {
+    const RunRecord run = recordedRun();
+    Watch watch(run);
+    ASSERT_EQ(watch.status().length, 1120u);
+    GdiResources gdi;
+    createDrawingResources(gdi);
+    std::vector<Pixel> expected;
+    // The watch positions of the first and the last frame, and the frames.
+    struct Case {
+        ClipOptions options;
+        std::uint32_t first, last, count;
+    };
+    const Case cases[] = {
+        {{}, 621, 1120, 500}, // the last 10 s, up to the completed tally
+        {{.fromSeconds = 17, .toSeconds = 19, .fps = 25, .scale = 2}, 852, 950, 50}, // the crash
+        {{.fromSeconds = 0, .toSeconds = 0.5, .fps = 25}, 3, 25, 12}, // ends on a frame
+        {{.fromSeconds = 18.5, .toSeconds = 18.9, .scale = 2}, 926, 945, 20},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::to_string(c.options.fps) + " fps, x" +
+                                  std::to_string(c.options.scale) + ", to " +
+                                  std::to_string(c.last);
+        const auto writer = clip::makeGifWriter();
+        const clip::ClipResult made = clip::writeClip(run, c.options, "clip.gif", *writer);
+        ASSERT_TRUE(made.ok) << label << ": " << made.reason;
+        EXPECT_FALSE(std::filesystem::exists("clip.gif.tmp")) << label;
+        const int scale = c.options.scale;
+        const std::uint32_t every = c.options.fps == 25 ? 2 : 1;
+        const Decoded decoded = decodeGif(
+            "clip.gif", kFrameWidth * scale, kFrameHeight * scale,
+            [&](int image, const std::vector<Pixel>& screen) {
+                watch.seek(c.first + static_cast<std::uint32_t>(image) * every);
+                composeFrame(gdi, watch.state());
+                const Pixel* frame = gdi.backBufferBitmap.pixels.get();
+                expected.clear();
+                for (int y = 0; y < kFrameHeight * scale; ++y) {
+                    for (int x = 0; x < kFrameWidth * scale; ++x) {
+                        expected.push_back(frame[y / scale * kFrameWidth + x / scale]);
+                    }
+                }
+                if (screen != expected) {
+                    const auto at = std::mismatch(screen.begin(), screen.end(), expected.begin());
+                    const auto i = at.first - screen.begin();
+                    FAIL() << label << ": image " << image << " differs at ("
+                           << i % (kFrameWidth * scale) << ", " << i / (kFrameWidth * scale) << ")";
+                }
+            });
+        EXPECT_EQ(watch.status().position, c.last) << label;
+        EXPECT_EQ(decoded.images, static_cast<int>(c.count)) << label;
+        EXPECT_EQ(made.frames, c.count) << label;
+        EXPECT_EQ(decoded.delays, std::vector<int>(c.count, static_cast<int>(2 * every))) << label;
+        EXPECT_TRUE(decoded.loopsForever) << label;
+    }
+    releaseDrawingResources(gdi);
+}
+
+TEST_F(Clip, StretchesInSecondsOfPlay) {
+    struct Case {
+        std::uint32_t length;
+        ClipOptions options;
+        std::uint32_t first, count; // 0 frames: refused, with `reason`
+        const char* reason;
+    };
+    const Case cases[] = {
+        {300, {}, 1, 300, ""}, // a run shorter than 10 s: all of it
+        {1000, {.toSeconds = 5}, 1, 250, ""},
+        {1000, {.fromSeconds = 2}, 101, 500, ""},
+        {1000, {.fromSeconds = 18}, 901, 100, ""}, // 10 s from it, but no further than the end
+        {1000, {.fromSeconds = 0, .toSeconds = 0.1, .fps = 25}, 3, 2, ""},
+        {1000, {.toSeconds = 20.009}, 501, 500, ""}, // to the nearest step
+        {1000, {.toSeconds = 20.02}, 0, 0, "--to 20.02 is past the run's end at 20.00 s"},
+        {1000, {.fromSeconds = -1}, 0, 0, "--from -1 is before the run's start"},
+        {1000, {.fromSeconds = 3, .toSeconds = 3}, 0, 0, "from 3.00 s to 3.00 s is empty"},
+        {1000, {.fromSeconds = 20}, 0, 0, "from 20.00 s to 20.00 s is empty"},
+        {1000, {.fromSeconds = 1, .toSeconds = 1.02, .fps = 25}, 0, 0, "shorter than one frame"},
+        {1000, {.fps = 30}, 0, 0, "50 or 25 frames a second, not 30"},
+        {0, {}, 0, 0, "no steps"},
+    };
+    for (const Case& c : cases) {
+        const clip::Stretch s = clip::stretchOf(c.length, c.options);
+        const std::string label = std::to_string(c.length) + " steps, " +
+                                  std::to_string(c.options.fromSeconds.value_or(-9)) + " to " +
+                                  std::to_string(c.options.toSeconds.value_or(-9));
+        EXPECT_EQ(s.ok, c.count != 0) << label << ": " << s.reason;
+        EXPECT_EQ(s.count, c.count) << label;
+        EXPECT_EQ(s.ok ? s.first : 0, c.first) << label;
+        EXPECT_NE(s.reason.find(c.reason), std::string::npos) << label << ": " << s.reason;
+    }
+
+    // The palette: each colour once, in order, and never more than a GIF holds.
+    clip::Palette palette;
+    const Pixel some[] = {0x30, 0x10, 0x30, 0x20, 0x10};
+    ASSERT_TRUE(palette.add(some, 5));
+    EXPECT_EQ(palette.colours(), (std::vector<Pixel>{0x10, 0x20, 0x30}));
+    EXPECT_EQ(palette.indexOf(0x30), 2);
+    std::vector<Pixel> many(256);
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        many[i] = static_cast<Pixel>(i * 0x010101);
+    }
+    EXPECT_FALSE(palette.add(many.data(), many.size()));
+}
+
+TEST_F(Clip, NothingIsWrittenForADamagedRecordAStretchItLacksOrAFileThatCannotBe) {
+    const RunRecord run = recordedRun();
+    const std::vector<std::uint8_t> record = encodeRun(run);
+    std::vector<std::uint8_t> damaged = record;
+    damaged[9] ^= 4;
+    writeFile("kept.gif", "an older clip");
+    struct Case {
+        const std::vector<std::uint8_t>& bytes;
+        ClipOptions options;
+        std::string path;
+        int status;
+        const char* says; // on the error output, or in the verdict line
+    };
+    const Case cases[] = {
+        {damaged, {}, "kept.gif", sim::kExitBadRecord, "checksum"},
+        {record, {.toSeconds = 30}, "kept.gif", sim::kExitBadScript, "past the run's end"},
+        {record, {.fromSeconds = 9, .toSeconds = 4}, "kept.gif", sim::kExitBadScript, "empty"},
+        {record, {.toSeconds = 1}, "no-such-folder/new.gif", sim::kExitNotWritten, "cannot write"},
+    };
+    for (const Case& c : cases) {
+        std::FILE* out = scratchFile();
+        std::FILE* err = scratchFile();
+        EXPECT_EQ(sim::clipRecord(c.bytes, c.options, c.path, out, err), c.status) << c.says;
+        const std::string said = [&] {
+            std::string text;
+            for (std::FILE* f : {out, err}) {
+                std::rewind(f);
+                for (int ch = std::getc(f); ch != EOF; ch = std::getc(f)) {
+                    text.push_back(static_cast<char>(ch));
+                }
+                std::fclose(f);
+            }
+            return text;
+        }();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(readFile("kept.gif"), "an older clip") << c.says;
+        EXPECT_FALSE(std::filesystem::exists(c.path + ".tmp")) << c.says;
+        EXPECT_FALSE(std::filesystem::exists("no-such-folder")) << c.says;
+    }
+    // And a clip that can be made replaces the file whole.
+    std::FILE* out = scratchFile();
+    std::FILE* err = scratchFile();
+    EXPECT_EQ(sim::clipRecord(record, {.toSeconds = 1}, "kept.gif", out, err), sim::kExitOk);
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(readFile("kept.gif").substr(0, 6), "GIF89a");
+}
+
+} // namespace
+} // namespace nuvalo::test
