@@ -48,20 +48,40 @@ std::uint32_t watchSeekAt(int x, std::uint32_t length) {
         (std::uint64_t{length} * static_cast<std::uint64_t>(along) + span / 2) / span);
 }
 
+namespace {
+
+// Pause as two bars, play as a triangle pointing right, 14 pixels high.
+void drawPlayButton(Surface dst, bool playing) {
+    const int top = kWatchBarTop + 6, centre = (kPlayLeft + kPlayRight) / 2;
+    if (playing) {
+        fillRect(dst, centre - 6, top, centre - 2, top + 14, kBlack);
+        fillRect(dst, centre + 2, top, centre + 6, top + 14, kBlack);
+        return;
+    }
+    for (int row = 0; row < 14; ++row) {
+        const int reach = row < 7 ? row : 13 - row;
+        fillRect(dst, centre - 5, top + row, centre - 4 + reach * 10 / 7, top + row + 1, kBlack);
+    }
+}
+
+} // namespace
+
 void drawWatchBar(Surface dst, const WatchStatus& status) {
-    fillRect(dst, 0, kWatchBarTop, kFrameWidth, kFrameHeight, kBlack);
-    drawCentred(dst, kPlayLeft, kPlayRight, kTextY, status.playing ? "||" : ">");
+    // White, as the text's own boxes are, with a line above.
+    fillRect(dst, 0, kWatchBarTop, kFrameWidth, kFrameHeight, kWhite);
+    fillRect(dst, 0, kWatchBarTop, kFrameWidth, kWatchBarTop + 1, kBlack);
+    drawPlayButton(dst, status.playing);
     drawCentred(dst, kSpeedLeft, kSpeedRight, kTextY, watchSpeedName(status.speed));
     // The track, and what has been played of it.
     const int trackTop = kWatchBarTop + 11, trackBottom = kWatchBarTop + 15;
-    fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekRight, trackBottom, 0x606060);
+    fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekRight, trackBottom, 0xB0B0B0);
     const int played = status.length == 0
                            ? 0
                            : static_cast<int>(std::uint64_t{status.position} *
                                               (kWatchSeekRight - kWatchSeekLeft) / status.length);
-    fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekLeft + played, trackBottom, kWhite);
-    fillRect(dst, kWatchSeekLeft + played - 2, kWatchBarTop + 7, kWatchSeekLeft + played + 2,
-             kWatchBarTop + 19, kWhite);
+    fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekLeft + played, trackBottom, kBlack);
+    fillRect(dst, kWatchSeekLeft + played - 2, kWatchBarTop + 6, kWatchSeekLeft + played + 2,
+             kWatchBarTop + 20, kBlack);
     // Seconds at 50 steps a second, to the hundredth.
     char time[32];
     std::snprintf(time, sizeof time, "%u.%02u/%u.%02u", status.position / 50,
@@ -71,8 +91,8 @@ void drawWatchBar(Surface dst, const WatchStatus& status) {
         // What the record proves, in a line of its own above the bar.
         const int count = static_cast<int>(status.verdict.size());
         const int width = std::min(textWidth(status.verdict.data(), count), kFrameWidth - 8);
-        fillRect(dst, (kFrameWidth - width) / 2 - 4, kWatchBarTop - 24,
-                 (kFrameWidth + width) / 2 + 4, kWatchBarTop, kBlack);
+        fillRect(dst, (kFrameWidth - width) / 2 - 6, kWatchBarTop - 22,
+                 (kFrameWidth + width) / 2 + 6, kWatchBarTop, kWhite);
         drawText(dst, (kFrameWidth - width) / 2, kWatchBarTop - 20, status.verdict.data(), count);
     }
 }
