@@ -503,6 +503,21 @@ void Host::watchStep(int direction) {
     }
 }
 
+void Host::watchMarkClip(bool end) {
+    if (live() && watch_ != nullptr) {
+        watch_->markClip(end);
+        watchInput();
+    }
+}
+
+void Host::watchClip() {
+    if (live() && watch_ != nullptr) {
+        const WatchStatus& status = watch_->status();
+        shell_.clipWanted(watch_->run(), status.clipFrom, status.clipTo);
+        watchInput();
+    }
+}
+
 void Host::enterWatch(const Input& input) {
     Watch& w = *watch_;
     const WatchStatus& status = w.status();
@@ -521,12 +536,16 @@ void Host::enterWatch(const Input& input) {
             }
         } else if (input.vk == kVkUp || input.vk == kVkDown) {
             w.setSpeed(status.speed + (input.vk == kVkUp ? 1 : -1));
+        } else if (input.vk == kVkI || input.vk == kVkO) {
+            w.markClip(input.vk == kVkO);
         }
         break;
     case Input::Kind::keyUp:
         // Space and Escape act on release, as in the game.
         if (input.vk == kVkSpace) {
             w.play(!status.playing);
+        } else if (input.vk == kVkG) {
+            shell_.clipWanted(w.run(), status.clipFrom, status.clipTo);
         } else if (input.vk == kVkEscape) {
             if (watchOptions_.escapeCloses) {
                 closeRequested_ = true;
@@ -550,6 +569,9 @@ void Host::enterWatch(const Input& input) {
                 break;
             case WatchBarPart::seek:
                 w.seek(watchSeekAt(watchMouse_.x, status.length));
+                break;
+            case WatchBarPart::clip:
+                shell_.clipWanted(w.run(), status.clipFrom, status.clipTo);
                 break;
             case WatchBarPart::none:
                 break;

@@ -30,6 +30,10 @@ enum VirtualKey : int {
     kVkUp = 38,
     kVkRight = 39,
     kVkDown = 40,
+    // A watch's clip: its start (In), its end (Out), and making it (GIF).
+    kVkG = 'G',
+    kVkI = 'I',
+    kVkO = 'O',
 };
 
 // What a second copy shows instead of a game, "a multiple launch was
@@ -91,6 +95,12 @@ class Shell {
     virtual void runRecorded(const RunRecord& run) { static_cast<void>(run); }
     // That run's score went in as the best: it is the best run now.
     virtual void bestRunKept(const RunRecord& run) { static_cast<void>(run); }
+    // The watcher asks for a clip of `run`: the steps after `from` up to `to`.
+    virtual void clipWanted(const RunRecord& run, std::uint32_t from, std::uint32_t to) {
+        static_cast<void>(run);
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
     // A watch moved on, changed its controls or (with null) stopped.
     virtual void watchChanged(const WatchStatus* status) { static_cast<void>(status); }
 
@@ -163,6 +173,8 @@ class Host {
     void watchSpeed(int speed);
     void watchSeek(std::uint32_t position);
     void watchStep(int direction);
+    void watchMarkClip(bool end);
+    void watchClip();
 
     // Takes the tick that is due, if any, with its paint, and says when to
     // come back. Call it whenever the shell wakes.

@@ -21,6 +21,12 @@ int slotOf(int vk) {
         return 4;
     case kVkDown:
         return 5;
+    case kVkG:
+        return 6;
+    case kVkI:
+        return 7;
+    case kVkO:
+        return 8;
     default:
         return -1;
     }

@@ -14,8 +14,8 @@ class KeyHolders {
     // A bit each; shells name their own places beyond the keyboard.
     static constexpr std::uint32_t kKeyboard = 1;
 
-    // `source` takes `vk` (Left, Right, Space, Escape, and Up and Down for
-    // watching; other keys are not held). True when nothing held it before.
+    // `source` takes `vk` (Left, Right, Space, Escape, and for watching Up,
+    // Down, G, I and O; other keys are not held). True when nothing held it before.
     bool press(int vk, std::uint32_t source);
     // `source` lets go of `vk`. True when `source` held it and nothing holds
     // it any more: the moment the rules see the release.
@@ -27,7 +27,7 @@ class KeyHolders {
     void clear() { holders_ = {}; }
 
   private:
-    std::array<std::uint32_t, 6> holders_{};
+    std::array<std::uint32_t, 9> holders_{};
 };
 
 } // namespace nuvalo

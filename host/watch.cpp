@@ -35,6 +35,10 @@ Watch::Watch(const RunRecord& run) : run_(run), player_(run_) {
 }
 
 void Watch::update() {
+    if (!clipMarked_) {
+        status_.clipTo = status_.length;
+        status_.clipFrom = status_.length - std::min(status_.length, kDefaultClipSteps);
+    }
     status_.position = player_.position();
     status_.atEnd = status_.position >= status_.length;
     if (status_.atEnd) {
@@ -98,6 +102,22 @@ void Watch::seek(std::uint32_t position) {
     while (player_.position() < position && player_.step(out)) {
     }
     update();
+}
+
+void Watch::markClip(bool end) {
+    clipMarked_ = true;
+    const std::uint32_t at = player_.position();
+    if (end) {
+        status_.clipTo = at;
+        if (status_.clipFrom >= at) {
+            status_.clipFrom = at - std::min(at, kDefaultClipSteps);
+        }
+    } else {
+        status_.clipFrom = at;
+        if (status_.clipTo <= at) {
+            status_.clipTo = std::min(status_.length, at + kDefaultClipSteps);
+        }
+    }
 }
 
 void Watch::step(int direction, Effects& out) {

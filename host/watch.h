@@ -31,6 +31,10 @@ struct WatchStatus {
     bool verified = false;
     // "verified: N points", or what went wrong; the controls show it at the end.
     std::string verdict;
+    // The stretch a clip takes now: the steps after clipFrom up to clipTo.
+    // Unless marked, the last 10 seconds, up to the completed tally.
+    std::uint32_t clipFrom = 0;
+    std::uint32_t clipTo = 0;
 
     bool operator==(const WatchStatus&) const = default;
 };
@@ -54,6 +58,10 @@ class Watch {
     void seek(std::uint32_t position);
     // One step forward or back (`direction` +1 or -1), pausing first.
     void step(int direction, Effects& out);
+    // Marks where here a clip starts (or ends); the other end keeps its place
+    // unless it would come first, when it moves to make a 10-second stretch.
+    void markClip(bool end);
+    const RunRecord& run() const { return run_; }
 
   private:
     void update();
@@ -64,6 +72,12 @@ class Watch {
     RunPlayer player_;
     WatchStatus status_;
     bool halfStepDue_ = false;
+    bool clipMarked_ = false;
 };
+
+// Steps of a watch per second: one every 20 ms.
+inline constexpr std::uint32_t kWatchStepsPerSecond = 50;
+// A clip not marked otherwise: the last 10 seconds.
+inline constexpr std::uint32_t kDefaultClipSteps = 10 * kWatchStepsPerSecond;
 
 } // namespace nuvalo

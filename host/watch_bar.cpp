@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kPlayLeft = 4, kPlayRight = 44;
 constexpr int kSpeedLeft = 48, kSpeedRight = 96;
+constexpr int kClipLeft = 436, kClipRight = 476;
 constexpr int kTextY = kWatchBarTop + 5;
 
 void drawString(Surface dst, int x, int y, const char* text) {
@@ -33,6 +34,9 @@ WatchBarPart watchBarPartAt(int x, int y) {
     }
     if (x >= kSpeedLeft && x < kSpeedRight) {
         return WatchBarPart::speed;
+    }
+    if (x >= kClipLeft && x < kClipRight) {
+        return WatchBarPart::clip;
     }
     // A little either side of the track still seeks to its ends.
     if (x >= kWatchSeekLeft - 4 && x < kWatchSeekRight + 4) {
@@ -72,21 +76,28 @@ void drawWatchBar(Surface dst, const WatchStatus& status) {
     fillRect(dst, 0, kWatchBarTop, kFrameWidth, kWatchBarTop + 1, kBlack);
     drawPlayButton(dst, status.playing);
     drawCentred(dst, kSpeedLeft, kSpeedRight, kTextY, watchSpeedName(status.speed));
+    const auto along = [&status](std::uint32_t at) {
+        return status.length == 0
+                   ? 0
+                   : static_cast<int>(std::uint64_t{at} * (kWatchSeekRight - kWatchSeekLeft) /
+                                      status.length);
+    };
     // The track, and what has been played of it.
     const int trackTop = kWatchBarTop + 11, trackBottom = kWatchBarTop + 15;
     fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekRight, trackBottom, 0xB0B0B0);
-    const int played = status.length == 0
-                           ? 0
-                           : static_cast<int>(std::uint64_t{status.position} *
-                                              (kWatchSeekRight - kWatchSeekLeft) / status.length);
+    const int played = along(status.position);
     fillRect(dst, kWatchSeekLeft, trackTop, kWatchSeekLeft + played, trackBottom, kBlack);
     fillRect(dst, kWatchSeekLeft + played - 2, kWatchBarTop + 6, kWatchSeekLeft + played + 2,
              kWatchBarTop + 20, kBlack);
+    // The clip's stretch, under the track.
+    fillRect(dst, kWatchSeekLeft + along(status.clipFrom), kWatchBarTop + 18,
+             kWatchSeekLeft + along(status.clipTo), kWatchBarTop + 21, 0x2060E0);
+    drawCentred(dst, kClipLeft, kClipRight, kTextY, "GIF");
     // Seconds at 50 steps a second, to the hundredth.
     char time[32];
     std::snprintf(time, sizeof time, "%u.%02u/%u.%02u", status.position / 50,
                   status.position % 50 * 2, status.length / 50, status.length % 50 * 2);
-    drawString(dst, kWatchSeekRight + 10, kTextY, time);
+    drawString(dst, kClipRight + 6, kTextY, time);
     if (status.atEnd) {
         // What the record proves, in a line of its own above the bar.
         const int count = static_cast<int>(status.verdict.size());

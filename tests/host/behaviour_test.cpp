@@ -460,6 +460,20 @@ TEST_F(Behaviour, TheDrawnWatchControlsAnswerTheMouseAndTellADifferingRun) {
     ticks(200);
     clickAt(kWatchSeekLeft, kWatchBarTop + 10); // moving the mouse shows them again
     EXPECT_EQ(host.watchStatus()->position, 0u);
+
+    // A clip: by default the last 10 seconds; marked with I and O, the stretch
+    // between, its other end moved when a mark passes it; asked for with G
+    // or the bar's button.
+    const std::uint32_t length = host.watchStatus()->length;
+    press(kVkG);
+    host.watchSeek(100);
+    press(kVkO);
+    host.watchSeek(600);
+    press(kVkI);
+    clickAt(450, kWatchBarTop + 10);
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>> clips = {{length - 500, length},
+                                                                        {600, 1100}};
+    EXPECT_EQ(shell.clips, clips);
     press(kVkEscape);
     EXPECT_EQ(shell.endedWith, 0);
     EXPECT_TRUE(shell.saves.empty());

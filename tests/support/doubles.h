@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nuvalo::test {
@@ -47,6 +48,9 @@ class FakeShell : public Shell {
     void ended(int exitCode) override { endedWith = exitCode; }
     void runRecorded(const RunRecord& run) override { runs.push_back(run); }
     void bestRunKept(const RunRecord& run) override { bestRuns.push_back(run); }
+    void clipWanted(const RunRecord& /*run*/, std::uint32_t from, std::uint32_t to) override {
+        clips.emplace_back(from, to);
+    }
     void watchChanged(const WatchStatus* status) override {
         watched = status != nullptr ? std::optional<WatchStatus>(*status) : std::nullopt;
     }
@@ -70,6 +74,7 @@ class FakeShell : public Shell {
     std::vector<RunRecord> runs;
     std::vector<RunRecord> bestRuns;
     std::optional<WatchStatus> watched; // as last reported
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> clips;
 };
 
 class QuietShell final : public Shell {
