@@ -2,6 +2,7 @@
 
 #include "app/sdl/desktop.h"
 #include "app/sdl/notice.h"
+#include "clip/clip_file.h"
 #include "persist/best_score.h"
 #include "persist/run_file.h"
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,9 +56,9 @@ bool GameWindow::create(std::uint32_t seed, const RunRecord* watched, double sta
     watching_ = watched != nullptr;
     // A fixed-size window showing the 600 x 450 frame at a whole factor; it
     // opens hidden at 1x and takes its size once the desktop's scale is known.
-    window_ = SDL_CreateWindow(watching_ ? "Nuvalo - watching a run" : "Nuvalo",
-                               SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFrameWidth,
-                               kFrameHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    window_ = SDL_CreateWindow(watching_ ? clip::kWatchTitle : "Nuvalo", SDL_WINDOWPOS_UNDEFINED,
+                               SDL_WINDOWPOS_UNDEFINED, kFrameWidth, kFrameHeight,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) {
         std::fprintf(stderr, "nuvalo: cannot create the window: %s\n", SDL_GetError());
         return false;
@@ -171,6 +173,13 @@ void GameWindow::keepRun(const char* path, const RunRecord& run) {
         toldOfUnkeptRun_ = true;
         std::fprintf(stderr, "nuvalo: cannot keep the run in %s\n", path);
     }
+}
+
+void GameWindow::clipWanted(const RunRecord& run, std::uint32_t from, std::uint32_t to) {
+    // Beside the runs, in the folder the game runs in.
+    clip::saveClip(run, from, to, clip::makeGifWriter().get(), [this](const std::string& title) {
+        SDL_SetWindowTitle(window_, title.c_str());
+    });
 }
 
 void GameWindow::watchChanged(const WatchStatus* status) {

@@ -67,6 +67,7 @@ class GameWindow final : public Shell {
     void ended(int exitCode) override;
     void runRecorded(const RunRecord& run) override;
     void bestRunKept(const RunRecord& run) override;
+    void clipWanted(const RunRecord& run, std::uint32_t from, std::uint32_t to) override;
     void watchChanged(const WatchStatus* status) override;
 
   private:

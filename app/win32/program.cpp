@@ -2,6 +2,7 @@
 
 #include "app/win32/message_box.h"
 #include "app/win32/tick_timer.h"
+#include "clip/clip_file.h"
 #include "game/cues.h"
 #include "game/game.h"
 #include "host/frame_scale.h"
@@ -29,8 +30,6 @@ namespace {
 // then keeps the game going.
 constexpr UINT_PTR kModalPumpTimerId = 1;
 constexpr UINT kModalPumpMs = USER_TIMER_MINIMUM;
-
-constexpr char kWatchTitle[] = "Nuvalo - watching a run";
 
 class Win32Shell final : public Shell {
   public:
@@ -76,6 +75,15 @@ class Win32Shell final : public Shell {
         if (!watching) {
             writeRunFile(kBestRunFile, run);
         }
+    }
+    // Beside the runs: a watch runs in the program's folder.
+    void clipWanted(const RunRecord& run, std::uint32_t from, std::uint32_t to) override {
+        clip::saveClip(run, from, to, clip::makeGifWriter().get(),
+                       [this](const std::string& title) {
+                           if (window != nullptr) {
+                               SetWindowTextA(window, title.c_str());
+                           }
+                       });
     }
     // What the record proves, once, when the watch first reaches its end,
     // for whoever started the watch with its output caught to read.
@@ -522,9 +530,9 @@ int runProgram(HINSTANCE instance, const ProgramHooks* hooks, const CommandLine&
         g->startSeconds = watched.startSeconds;
     }
     const SIZE size = outerSize(frameScale(windowDpi(nullptr)), windowDpi(nullptr));
-    HWND window = CreateWindowExA(0, kProgramName, commandLine.replay ? kWatchTitle : kProgramName,
-                                  kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(
+        0, kProgramName, commandLine.replay ? clip::kWatchTitle : kProgramName, kWindowStyle,
+        CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
     int exitCode = kExitNoWindow;
     if (window != nullptr) {
         // On a monitor of another density than the primary one the window

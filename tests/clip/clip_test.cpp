@@ -2,6 +2,7 @@
 // before it as the file says, must be the frame the game draws at that step.
 #include "app/sim/sim_script.h"
 #include "clip/clip.h"
+#include "clip/clip_file.h"
 #include "host/watch.h"
 #include "persist/run_file.h"
 #include "render/render.h"
@@ -234,6 +235,67 @@ TEST_F(Clip, NothingIsWrittenForADamagedRecordAStretchItLacksOrAFileThatCannotBe
     std::fclose(out);
     std::fclose(err);
     EXPECT_EQ(readFile("kept.gif").substr(0, 6), "GIF89a");
+}
+
+TEST_F(Clip, AWatchSavesItsClipUnderTheFirstFreeNameAndNeverOverAFile) {
+    const RunRecord run = recordedRun();
+    const auto writer = clip::makeGifWriter();
+    struct Case {
+        std::vector<std::string> there; // a trailing '/' makes a folder
+        clip::GifWriter* writer;
+        std::uint32_t from, to;
+        const char* title; // the last the window shows
+        const char* made;  // the new file, if any
+    };
+    const Case cases[] = {
+        {{}, writer.get(), 1070, 1120, "saved nuvalo-clip-1.gif", "nuvalo-clip-1.gif"},
+        {{"nuvalo-clip-1.gif", "nuvalo-clip-3.gif"},
+         writer.get(),
+         0,
+         1,
+         "saved nuvalo-clip-2.gif",
+         "nuvalo-clip-2.gif"},
+        {{"nuvalo-clip-1.gif/", "nuvalo-clip-2.gif"},
+         writer.get(),
+         1119,
+         1120,
+         "saved nuvalo-clip-3.gif",
+         "nuvalo-clip-3.gif"},
+        {{"nuvalo-clip-1.gif"}, nullptr, 0, 50, "no clip: this build makes no GIF clips", ""},
+        {{}, writer.get(), 0, 0, "no clip: the stretch from 0.00 s to 0.00 s is empty", ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::filesystem::path folder = "case-" + std::to_string(++n);
+        std::filesystem::create_directory(folder);
+        std::filesystem::current_path(folder);
+        for (const std::string& name : c.there) {
+            if (name.ends_with('/')) {
+                std::filesystem::create_directory(name);
+            } else {
+                writeFile(name, "older");
+            }
+        }
+        std::vector<std::string> titles;
+        clip::saveClip(run, c.from, c.to, c.writer,
+                       [&titles](const std::string& title) { titles.push_back(title); });
+        ASSERT_FALSE(titles.empty()) << c.title;
+        EXPECT_EQ(titles.back(), std::string(clip::kWatchTitle) + " - " + c.title);
+        const auto files = static_cast<std::ptrdiff_t>(c.there.size()) + (*c.made != '\0' ? 1 : 0);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), files) << c.title;
+        for (const std::string& name : c.there) {
+            EXPECT_TRUE(name.ends_with('/') || readFile(name) == "older") << name;
+        }
+        if (*c.made != '\0') {
+            EXPECT_EQ(readFile(c.made).substr(0, 6), "GIF89a") << c.title;
+        }
+        std::filesystem::current_path("..");
+    }
+    // The name is taken the moment it is chosen: a second watch gets the next.
+    std::string reason;
+    EXPECT_EQ(clip::takeClipName(reason), "nuvalo-clip-1.gif");
+    EXPECT_EQ(clip::takeClipName(reason), "nuvalo-clip-2.gif");
+    EXPECT_EQ(readFile("nuvalo-clip-1.gif"), "");
 }
 
 } // namespace

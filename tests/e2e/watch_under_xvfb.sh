@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Watches a recorded run with the real game on a private X server: a record
 # the simulator made plays to its end in a window beside a running game, says
-# its verdict on standard output, reads and writes nothing in its folder and
-# closes on Escape; a damaged record is refused with its reason and exit 2.
+# its verdict on standard output, saves a clip of its last 10 seconds on G
+# (and writes nothing else into its folder) and closes on Escape; a damaged
+# record is refused with its reason and exit 2.
 #
 #   watch_under_xvfb.sh NUVALO NUVALO_SIM SHOTS_DIR
 #
@@ -30,7 +31,7 @@ fail() {
 step() { echo "== $*"; }
 
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-need test xdotool xwininfo import convert
+need test xdotool xwininfo import convert identify
 
 mkdir -p "$shots"
 work=$(mktemp -d "$(cd "$shots/.." && pwd)/watch-run.XXXXXX")
@@ -90,13 +91,30 @@ import -window "$watched" -depth 8 "ppm:$work/end.ppm" 2>/dev/null &&
     convert "$work/end.ppm" "$shots/watch-end.png" 2>/dev/null
 kill -0 "$watcher" 2>/dev/null || fail "the window did not stay open at the run's end"
 
-step "Escape closes the watch, which kept nothing"
+step "G saves the last 10 seconds as a clip beside the runs"
 timeout 5 xdotool windowfocus --sync "$watched" || fail "cannot focus the watch"
+xdotool key g
+clip=$work/watch/nuvalo-clip-1.gif
+for ((i = 0; i < 1200; i++)); do
+    grep -qx "saved nuvalo-clip-1.gif" "$work/watch.out" && break
+    kill -0 "$watcher" 2>/dev/null || fail "the watch ended while making a clip"
+    sleep 0.1
+done
+grep -qx "saved nuvalo-clip-1.gif" "$work/watch.out" || fail "no clip was saved"
+[[ $(head -c 6 "$clip") == GIF89a ]] || fail "$clip is not a GIF file"
+frames=$(identify "$clip" | wc -l)
+((frames == 500)) || fail "the clip has $frames frames, not 500"
+xdotool search --name '^Nuvalo - watching a run - saved nuvalo-clip-1\.gif$' >/dev/null ||
+    fail "the title does not name the clip"
+
+step "Escape closes the watch, which kept nothing else"
 xdotool key Escape
 wait_exit "$watcher" 10 || fail "the watch did not end on Escape"
 ((rc == 0)) || fail "the watch ended with $rc, not 0"
-[[ -z $(ls -A "$work/watch") ]] || fail "the watch wrote into its folder: $(ls -A "$work/watch")"
-(($(wc -l <"$work/watch.out") == 1)) || fail "the verdict was written more than once"
+[[ $(ls -A "$work/watch") == nuvalo-clip-1.gif ]] ||
+    fail "the watch wrote into its folder: $(ls -A "$work/watch")"
+(($(grep -c verified "$work/watch.out") == 1)) || fail "the verdict was written more than once"
+rm "$clip"
 kill -0 "$first" 2>/dev/null || fail "the game ended with the watch"
 
 step "a damaged record is refused with its reason"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # nuvalo.exe --replay under wine in a private Xvfb display: a record the
 # simulator made plays to its end in a window beside a running game, says its
-# verdict on standard output, reads and writes nothing and closes on Escape;
-# a damaged record is refused with its reason and exit 2.
+# verdict on standard output, saves a clip of its last 10 seconds beside the
+# program on G, keeps nothing else and closes on Escape; a damaged record is
+# refused with its reason and exit 2.
 #   tests/windows/watch.sh NUVALO_EXE NUVALO_SIM_EXE TON_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -62,6 +63,20 @@ echo "the watch said: $verdict"
 xdotool mousemove --window "$watched" 100 300
 timeout 5 xdotool windowfocus --sync "$watched" || fail "cannot focus the watch"
 sleep 0.2
+xdotool key g
+saved() { grep -qE $'^saved nuvalo-clip-1\\.gif\r?$' "$work/watch.out"; }
+# The imaging component takes seconds for a clip, under wine many more.
+for ((i = 0; i < 1800; i++)); do
+    ! saved || break
+    kill -0 "$watcher" 2>/dev/null || fail "the watch ended while making a clip"
+    sleep 0.1
+done
+saved || fail "no clip was saved: $(cat "$work/watch.err")"
+[[ $(head -c 6 "$work/game/nuvalo-clip-1.gif") == GIF89a ]] || fail "the clip is not a GIF file"
+xdotool search --name '^Nuvalo - watching a run - saved nuvalo-clip-1\.gif$' >/dev/null ||
+    fail "the title does not name the clip"
+echo "the watch saved a clip beside the program"
+
 xdotool key Escape
 wait_exit "$watcher" 30 || fail "the watch did not end on Escape"
 ((rc == 0)) || fail "Escape ended the watch with $rc"
