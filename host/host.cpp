@@ -379,13 +379,14 @@ void Host::tick() {
 }
 
 bool Host::resting() const {
-    if (watch_ != nullptr) {
-        // Paused or at its end, the watch's frame and controls stand still.
-        return !watch_->status().playing && scheduler_.armed() && !inputSinceTick_ && hasPainted_;
-    }
     bool padAttached = false;
     for (const PadReading& p : pads_) {
         padAttached = padAttached || p.attached;
+    }
+    if (watch_ != nullptr) {
+        // Paused or at its end, the watch's frame and controls stand still.
+        return !watch_->status().playing && scheduler_.armed() && !inputSinceTick_ && hasPainted_ &&
+               !padAttached;
     }
     // A tick does nothing while no run is going, and a paint only steps a
     // tally that is still counting; once the frame of that state is on the
@@ -439,6 +440,10 @@ void Host::watch(const RunRecord& run, const WatchOptions& options) {
     }
     watch_ = std::make_unique<Watch>(run);
     watchOptions_ = options;
+    // A new watch is told to the shell from its first paint, whatever the
+    // last one reported.
+    reported_ = WatchStatus{};
+    reported_.length = ~0u;
     const double steps = options.startSeconds * 50.0;
     if (steps > 0.0) { // NaN and negatives start at the start
         watch_->seek(steps >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(steps));

@@ -48,4 +48,16 @@ mergeInto(LibraryManager.library, {
     for (var i = 0; i < length; i++) chars += String.fromCharCode(HEAPU8[text + i]);
     return NuvaloPage.storeWrite(chars) ? 1 : 0;
   },
+
+  nuvalo_page_run_kept: function (best, text) {
+    NuvaloPage.runKept(best !== 0, UTF8ToString(text));
+  },
+
+  nuvalo_page_menu: function (offers) {
+    NuvaloPage.offer(offers);
+  },
+
+  nuvalo_page_watch: function (watching, position, length, playing, speed, atEnd, verified, verdict) {
+    NuvaloPage.watchChanged(watching, position, length, playing, speed, atEnd, verified, verdict);
+  },
 });

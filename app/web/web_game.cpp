@@ -1,5 +1,7 @@
 #include "app/web/web_game.h"
 
+#include "game/game.h"
+#include "persist/run_file.h"
 #include "render/surface.h"
 
 #include <cstddef>
@@ -45,6 +47,24 @@ TouchSide touchSide(FramePoint p) {
         return TouchSide::none;
     }
     return p.x < kPlayfieldWidth / 2 ? TouchSide::left : TouchSide::right;
+}
+
+LinkedRun runOfLink(std::string_view link) {
+    LinkedRun linked;
+    RunSource source = readRunLink(link);
+    if (!source.ok) {
+        linked.reason = std::move(source.reason);
+        return linked;
+    }
+    ReadRun read = decodeRun(source.bytes.data(), source.bytes.size(), kRulesVersion);
+    // Only a record of another version comes back filled in but not ok.
+    linked.ok = read.ok || (read.run.rules != 0 && read.run.rules != kRulesVersion);
+    linked.run = std::move(read.run);
+    linked.startSeconds = source.startSeconds;
+    if (!linked.ok) {
+        linked.reason = std::move(read.reason);
+    }
+    return linked;
 }
 
 } // namespace nuvalo::web

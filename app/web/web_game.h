@@ -1,13 +1,16 @@
 #pragma once
 // The page's own pieces that need no browser, so that they run (and are
 // tested) natively too: the frame in the bytes a canvas takes, the notice of a
-// second tab and the page's touch halves. The game, its schedule and its
-// input are the host's (main.cpp).
+// second tab, the page's touch halves and the run a link opens. The game, its
+// schedule and its input are the host's (main.cpp).
 
 #include "host/host.h"
+#include "persist/run_record.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace nuvalo::web {
 
@@ -31,5 +34,16 @@ Bitmap secondCopyNotice();
 // on the left or right half of the playfield holds that arrow.
 enum class TouchSide : std::uint8_t { none, left, right };
 TouchSide touchSide(FramePoint p);
+
+// The run a page's address opens (#run=...&t=...), or why it cannot be
+// watched. A record of other rules is watched all the same: the watch's
+// verdict says what it is.
+struct LinkedRun {
+    bool ok = false;
+    RunRecord run;
+    double startSeconds = 0.0;
+    std::string reason; // one line, when not ok
+};
+LinkedRun runOfLink(std::string_view link);
 
 } // namespace nuvalo::web

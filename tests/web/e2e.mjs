@@ -4,7 +4,7 @@
 // pipeline, installability, a clock that moves only when told, and the CPU
 // of each of the browser's processes.
 //   node --test e2e.mjs        the checks (CTest runs them: make test-web)
-//   node e2e.mjs --measure S   CPU at rest and playing
+//   node e2e.mjs --measure S   CPU at rest and playing, and seeking a long run
 // CTest runs a copy in the build tree, beside its playwright-core, and says
 // where things are: NUVALO_WEB_SITE the page folder, NUVALO_SIM_JS
 // nuvalo-sim.js of the same build, NUVALO_GOLDEN_DIR the renderer's
@@ -15,7 +15,7 @@ import {join} from 'node:path';
 import {after, before, test} from 'node:test';
 import assert from 'node:assert/strict';
 import {chromium} from 'playwright-core';
-import {differingPixels, goldenDir, instrumentedSite, readPng, scratch, serve, shots, simulate} from './support.mjs';
+import {differingPixels, goldenDir, instrumentedSite, quantile, readPng, scratch, serve, shots, simulate} from './support.mjs';
 
 const measureAt = process.argv.indexOf('--measure');
 
@@ -54,29 +54,57 @@ async function open(context, path = '') {
 
 const probe = (page, what) => page.evaluate((w) => Module._nuvalo_probe(w), what);
 
+// Everything the page shows (the frame, the help line's words, every control
+// and button) lies within the screen, clear of everything else, and what a
+// finger presses is at least 48 CSS px each way.
+async function laidOut(page, what) {
+  const boxes = await page.evaluate(() => [...document.querySelectorAll(
+    '#frame, #help-en, #help canvas, .control, .share, #fullscreen, #watch button, #seek, #time, #verdict')]
+    .filter((e) => e.getClientRects().length > 0 && getComputedStyle(e).visibility !== 'hidden')
+    .map((e) => {
+      const r = e.getBoundingClientRect();
+      return {name: e.id || e.className, x: r.left, y: r.top, right: r.right, bottom: r.bottom,
+              pressed: e.matches('button, input')};
+    }));
+  const {width, height} = page.viewportSize();
+  for (const [i, b] of boxes.entries()) {
+    assert.ok(b.x > -0.5 && b.y > -0.5 && b.right < width + 0.5 && b.bottom < height + 0.5,
+              `${what}: ${b.name} leaves the screen: ${JSON.stringify(b)}`);
+    assert.ok(!b.pressed || (b.right - b.x >= 48 && b.bottom - b.y >= 48), `${what}: ${b.name} is small`);
+    for (const c of boxes.slice(i + 1)) {
+      assert.ok(Math.min(b.right, c.right) - Math.max(b.x, c.x) < 0.5 || Math.min(b.bottom, c.bottom) - Math.max(b.y, c.y) < 0.5,
+                `${what}: ${b.name} and ${c.name} overlap: ${JSON.stringify([b, c])}`);
+    }
+  }
+}
+
 if (measureAt < 0) {
   // Phones and tablets upright and sideways, and desktops: the frame's share
   // of the screen, and on whole factors the frame on the screen is the golden
-  // frame, each frame pixel a square of device pixels.
+  // frame, each frame pixel a square of device pixels. Then, as opened, on a
+  // result and watching that run: nothing shown leaves the screen or overlaps.
   const devices = [
-    {name: 'phone 390x844@3', viewport: {width: 390, height: 844}, deviceScaleFactor: 3, upright: true},
-    {name: 'phone 412x915@2.625', viewport: {width: 412, height: 915}, deviceScaleFactor: 2.625, upright: true},
-    {name: 'phone 360x640@2', viewport: {width: 360, height: 640}, deviceScaleFactor: 2, upright: true},
-    {name: 'phone 844x390@3', viewport: {width: 844, height: 390}, deviceScaleFactor: 3, upright: false},
-    {name: 'tablet 820x1180@2', viewport: {width: 820, height: 1180}, deviceScaleFactor: 2, upright: true},
+    {name: 'phone 390x844@3', viewport: {width: 390, height: 844}, deviceScaleFactor: 3, least: 0.9},
+    {name: 'phone 412x915@2.625', viewport: {width: 412, height: 915}, deviceScaleFactor: 2.625, least: 0.9},
+    {name: 'phone 360x640@2', viewport: {width: 360, height: 640}, deviceScaleFactor: 2, least: 0.9},
+    {name: 'phone 844x390@3', viewport: {width: 844, height: 390}, deviceScaleFactor: 3, least: 0.85},
+    {name: 'tablet 820x1180@2', viewport: {width: 820, height: 1180}, deviceScaleFactor: 2, least: 0.9},
+    {name: 'tablet 1180x820@2', viewport: {width: 1180, height: 820}, deviceScaleFactor: 2, least: 0.8},
     {name: 'desktop 1280x720@2', viewport: {width: 1280, height: 720}, deviceScaleFactor: 2, whole: 3},
     {name: 'desktop 1920x1080@1', viewport: {width: 1920, height: 1080}, deviceScaleFactor: 1, whole: 2},
   ];
-  test('the frame fills each screen, crisp, with touch controls only on touch screens', async () => {
-    for (const {name, upright, whole, ...screen} of devices) {
+  test('the frame fills each screen, crisp, with touch controls only on touch screens; nothing shown overlaps', async () => {
+    for (const {name, least, whole, ...screen} of devices) {
       const touch = whole === undefined;
       const context = await browser.newContext({...screen, isMobile: touch, hasTouch: touch});
+      await context.clock.install();
       const page = await open(context);
       const box = await page.locator('#frame').boundingBox();
       const {width, height} = screen.viewport;
-      const share = upright ? box.width / width : box.height / height;
+      const share = height >= width ? box.width / width : box.height / height;
+      const file = name.replace(/[ @]/g, '-');
       if (touch) {
-        assert.ok(share >= (upright ? 0.9 : 0.85), `${name}: the frame takes ${share} of the screen`);
+        assert.ok(share >= least, `${name}: the frame takes ${share} of the screen`);
         for (const id of ['#left', '#right', '#start']) {
           const control = await page.locator(id).boundingBox();
           assert.ok(control && control.width >= 48 && control.height >= 48, `${name}: ${id} ${JSON.stringify(control)}`);
@@ -95,7 +123,30 @@ if (measureAt < 0) {
         }
         assert.equal(differing, 0, `${name}: the frame shown`);
       }
-      await page.screenshot({path: join(shots, `${name.replace(/[ @]/g, '-')}.png`)});
+      await page.screenshot({path: join(shots, `${file}.png`)});
+      await laidOut(page, `${name}, opened`);
+      // A run to its result, the page's clock hurried: both runs to share.
+      const cdp = touch && await context.newCDPSession(page);
+      const press = async (id) => {
+        if (!touch) return page.keyboard.press({'#start': 'Space', '#play': 'Space'}[id]);
+        const b = await page.locator(id).boundingBox(), at = {x: b.x + b.width / 2, y: b.y + b.height / 2};
+        await cdp.send('Input.dispatchTouchEvent', {type: 'touchStart', touchPoints: [at]});
+        await cdp.send('Input.dispatchTouchEvent', {type: 'touchEnd', touchPoints: []});
+      };
+      await press('#start');
+      while (await probe(page, 2) !== 2) await page.clock.runFor(2000);
+      assert.deepEqual(await page.evaluate(() => ['share-run', 'share-best'].map((id) => !document.getElementById(id).hidden)),
+                       [true, true], `${name}: the share buttons`);
+      await laidOut(page, `${name}, on a result`);
+      await page.screenshot({path: join(shots, `${file}-result.png`)});
+      // That run watched, at its end: the verdict and the step buttons show.
+      await page.evaluate(() => { location.hash = 'run=' + localStorage.getItem('nuvalo/last.nuvrun'); });
+      await page.waitForFunction(() => NuvaloPage.watch.on);
+      await page.evaluate(() => Module._nuvalo_watch_seek(1e9));
+      await laidOut(page, `${name}, watching`);
+      await page.screenshot({path: join(shots, `${file}-watching.png`)});
+      await press('#play');
+      await page.waitForFunction(() => NuvaloPage.watch.playing === 1);
       assert.deepEqual(page.errors, []);
       await context.close();
     }
@@ -245,6 +296,32 @@ if (measureAt < 0) {
       if ((await probe(page, 0)) !== 1) await page.keyboard.press('Space');
       await new Promise((resolve) => setTimeout(resolve, 500));
     })}`);
+    await context.close();
+  });
+
+  // How soon a seek shows its frame in a 62-second run (3102 ticks, then the
+  // tally; steered by a script through nuvalo-sim): the host's seek with its
+  // paint and the canvas upload, back from the end (a replay from the start)
+  // and forward from the start, to 100 places across the run.
+  test('seeking a 60-second run', async () => {
+    const context = await browser.newContext();
+    const page = await open(context, '#run=TlVWUgEBAF_aBRMAILZEAAEAAAAAAJ4YovUFSMkBAgYA0AICAwAFAgYAGQIMABQBAwB5AgEABQICAAQCAgADAgIABAICAAMCAgAEAgIAAwICAAQCAgBPAQEAkAIBAQAuAQQAvQECAwBRAQYAAgECAAEBAgACAQIAAgECAAIBAgBxAgMAfQEVAPICAgkAigECCABDAg8AggEBBABIAg4AiAECCQA4AQoAQgEMAFICFABKAgIARtQwAA');
+    const {length, times} = await page.evaluate(() => {
+      const n = NuvaloPage.watch.length, took = [];
+      Module._nuvalo_watch_play(0);
+      for (let i = 0; i < 100; i++) {
+        const to = Math.floor(n * (1 - i / 100)) - 1;
+        for (const from of [n, 0]) {
+          Module._nuvalo_watch_seek(from);
+          const t0 = performance.now();
+          Module._nuvalo_watch_seek(to);
+          took.push(performance.now() - t0);
+        }
+      }
+      return {length: n, times: took};
+    });
+    console.log(`seek: ${length} steps; ${times.length} seeks: median ${quantile(times, 0.5).toFixed(2)} ms,` +
+                ` 99th percentile ${quantile(times, 0.99).toFixed(2)} ms, longest ${Math.max(...times).toFixed(2)} ms`);
     await context.close();
   });
 }

@@ -116,10 +116,10 @@ const engines = {
     });
     const driver = spawn(process.env.WEBKIT_DRIVER ?? 'WebKitWebDriver', [`--port=${port}`],
                          {stdio: 'ignore', env: {...process.env, DISPLAY: display.name}});
-    const call = async (method, path, body) => {
+    const call = async (method, path, body, seconds = 150) => {
       const response = await fetch(`http://127.0.0.1:${port}${path}`, {
         method, headers: {'content-type': 'application/json'}, body: body === undefined ? undefined : JSON.stringify(body),
-        signal: AbortSignal.timeout(150000)}).catch((e) => {
+        signal: AbortSignal.timeout(seconds * 1000)}).catch((e) => {
         throw new Error(`WebDriver ${method} ${path}: no answer (${e.message})`);
       });
       const {value} = await response.json();
@@ -134,19 +134,22 @@ const engines = {
       }
       await new Promise((resolve) => setTimeout(resolve, 100));
     }
-    const codes = {Space: '\uE00D', ArrowLeft: '\uE012', ArrowRight: '\uE014', Escape: '\uE00C', Control: '\uE009'};
+    const codes = {Space: '\uE00D', ArrowLeft: '\uE012', ArrowUp: '\uE013', ArrowRight: '\uE014', ArrowDown: '\uE015',
+                   Escape: '\uE00C', Control: '\uE009'};
     return {
       async profile() {
         // The driver lets the last session go in its own time: a new one is
-        // asked for again until it has.
+        // asked for again until it has. On a busy machine a MiniBrowser now
+        // and then never comes up; the driver starts the next one asked for.
         const capabilities = {alwaysMatch: {'webkitgtk:browserOptions': {
           binary: process.env.MINIBROWSER ?? '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',
           args: ['--automation']}}};
-        let sessionId;
+        let sessionId, lost = 0;
         for (let i = 0; !sessionId; i++) {
           try {
-            ({sessionId} = await call('POST', '/session', {capabilities}));
+            ({sessionId} = await call('POST', '/session', {capabilities}, 60));
           } catch (e) {
+            if (/no answer/.test(e.message) && ++lost < 3) continue;
             if (!/Maximum number of active sessions/.test(e.message) || i > 300) throw e;
             await new Promise((resolve) => setTimeout(resolve, 100));
           }
@@ -254,6 +257,28 @@ const storedBest = (tab) => tab.eval(() => localStorage.getItem('nuvalo/save.dat
 const shot = async (tab, name) => writeFileSync(join(shots, `${engineName}-${name}.png`), await tab.shot());
 const resultPhase = (tab, phase, what) =>
   waitFor(tab, what, (p) => Module._nuvalo_probe(2) === p, phase, 120);
+const press = async (tab, key) => {
+  await tab.key('down', key);
+  await tab.key('up', key);
+};
+// A click in the middle of one of the page's elements, with the mouse.
+const clickOn = async (tab, selector) => {
+  const [x, y] = await tab.eval((s) => {
+    const b = document.querySelector(s).getBoundingClientRect();
+    return [b.x + b.width / 2, b.y + b.height / 2];
+  }, selector);
+  await tab.click(x, y);
+};
+const status = (tab) => tab.eval(() => document.getElementById('status').textContent);
+const watching = (tab) => tab.eval(() => ({...NuvaloPage.watch}));
+const kept = (tab) => tab.eval(() => ['save.dat', 'best.nuvrun', 'last.nuvrun'].map((k) => localStorage.getItem('nuvalo/' + k)));
+// A digest of the frame on the canvas, to tell frames apart.
+const frameDigest = (tab) => tab.eval(() => {
+  const d = document.getElementById('frame').getContext('2d').getImageData(0, 0, 600, 450).data;
+  let h = 0;
+  for (let i = 0; i < d.length; i += 4) h = Math.imul(h, 31) + (d[i] << 16 | d[i + 1] << 8 | d[i + 2]) | 0;
+  return h;
+});
 
 // A short first run, then a better one, when no key is held: the same runs
 // in every engine and in nuvalo-sim, however many ticks a busy machine drops.
@@ -391,6 +416,97 @@ if (measureAt < 0) {
     assert.equal(await differingPixels(tab, join(shown.dir, 'best.png')), 0, 'the best score shown');
     assert.deepEqual(await errors(tab), []);
     await profile.close();
+  });
+
+  // Shared from the result screen (the system's share sheet failing as a
+  // desktop's may, so the link is copied), then opened in a second tab while
+  // the first holds the game: the watch replays to the score shown, its
+  // controls work it, and it keeps nothing; leaving it meets the lock. In a
+  // fresh profile a damaged link says why and leaves the game playable, and
+  // the good one pasted into the same tab replays there too.
+  test(`${engineName}: a run shared from its result replays from its link, verified, wherever it is opened`, async () => {
+    const {profile, tab} = await fresh();
+    await press(tab, 'Space');
+    await resultPhase(tab, 2, 'the run ended and its tally completed');
+    const score = await probe(tab, 4);
+    await tab.eval(() => {
+      window.shared = [];
+      navigator.canShare = () => true;
+      navigator.share = (data) => {
+        shared.push(data.url);
+        return Promise.reject(new DOMException('not here', 'NotAllowedError'));
+      };
+      Object.defineProperty(navigator, 'clipboard', {configurable: true, value: {writeText: (text) => {
+        shared.push(text);
+        return Promise.resolve();
+      }}});
+    });
+    await clickOn(tab, '#share-run');
+    await waitFor(tab, 'the link copied', () => document.getElementById('status').textContent === 'Link copied');
+    const [link, copied] = await tab.eval(() => shared);
+    assert.equal(copied, link);
+    assert.match(link, /^http:\/\/127\.0\.0\.1:\d+\/#run=[\w-]+$/);
+    const before = await kept(tab);
+    assert.deepEqual(before.slice(1), [link.split('=')[1], link.split('=')[1]], 'the first run is the last and the best');
+
+    const watcher = await profile.tab(link);
+    await ready(watcher);
+    await waitFor(watcher, 'the run played', () => NuvaloPage.watch.position > 0);
+    await clickOn(watcher, '#speed');
+    await press(watcher, 'ArrowUp');
+    await waitFor(watcher, 'the end at 4x', () => NuvaloPage.watch.atEnd === 1 && NuvaloPage.watch.speed === 3);
+    assert.equal(await watcher.eval(() => document.getElementById('verdict').textContent), `verified: ${score} points`);
+    const {length} = await watching(watcher);
+    const seek = (to) => watcher.eval((p) => {
+      const bar = document.getElementById('seek');
+      bar.value = p;
+      bar.dispatchEvent(new Event('input'));
+    }, to);
+    await seek(0);
+    const start = await frameDigest(watcher);
+    await seek(length >> 1);
+    assert.equal((await watching(watcher)).position, length >> 1, 'sought halfway');
+    assert.notEqual(await frameDigest(watcher), start);
+    await clickOn(watcher, '#step-back');
+    await press(watcher, 'ArrowLeft');
+    await waitFor(watcher, 'two steps back, by button and by key', (p) => NuvaloPage.watch.position === p, (length >> 1) - 2);
+    await seek(1);
+    await clickOn(watcher, '#step-back');
+    await waitFor(watcher, 'the start', () => NuvaloPage.watch.position === 0);
+    assert.equal(await frameDigest(watcher), start, 'back at the start, its frame');
+    await clickOn(watcher, '#play');
+    await waitFor(watcher, 'playing on', () => NuvaloPage.watch.position > 5);
+    await press(watcher, 'Space');
+    await press(watcher, 'ArrowDown');
+    await waitFor(watcher, 'paused at 2x, at rest', () => NuvaloPage.watch.playing === 0 && NuvaloPage.watch.speed === 2 &&
+                  Module._nuvalo_asleep() === 1);
+    assert.deepEqual(await kept(watcher), before, 'watching kept nothing');
+    await clickOn(watcher, '#leave');
+    await waitFor(watcher, 'the notice: the other tab has the game', () => Module._nuvalo_probe(0) === -1 &&
+                  document.getElementById('status').textContent === '多重起動を確認しました');
+    assert.equal(await watcher.eval(() => location.hash), '');
+    assert.deepEqual([...await errors(tab), ...await errors(watcher)], []);
+    await profile.close();
+
+    const other = await engine.profile();
+    const at = link.length - 5, damaged = link.slice(0, at) + (link[at] === 'A' ? 'B' : 'A') + link.slice(at + 1);
+    const opened = await other.tab(damaged);
+    await ready(opened);
+    assert.match(await status(opened), /^This run link cannot be played: damaged/);
+    await press(opened, 'Space');
+    await waitFor(opened, 'Space starting the game', () => Module._nuvalo_probe(0) === 1);
+    await opened.eval((l) => { location.hash = l.split('#')[1]; }, link);
+    await waitFor(opened, 'the pasted link watched', () => NuvaloPage.watch.position > 0);
+    await press(opened, 'ArrowUp');
+    await press(opened, 'ArrowUp');
+    await waitFor(opened, 'the end', () => NuvaloPage.watch.atEnd === 1);
+    assert.equal(await opened.eval(() => document.getElementById('verdict').textContent), `verified: ${score} points`);
+    await press(opened, 'Escape');
+    await waitFor(opened, 'back to the game', () => !NuvaloPage.watch.on && location.hash === '');
+    assert.ok(await opened.eval(() => Module._nuvalo_probe(0) === 1 || Module._nuvalo_probe(2) > 0),
+              'the run left for the watch goes on');
+    assert.deepEqual(await errors(opened), []);
+    await other.close();
   });
 
   test(`${engineName}: broken storage and missing or broken sounds leave the game playable`, async () => {

@@ -165,11 +165,16 @@ export async function differingPixels(tab, png) {
 }
 
 // Polls `fn` in the page until it returns something truthy; a busy machine
-// gets a generous time, and a timeout says what did not happen.
+// gets a generous time, and a timeout says what did not happen. WebKit's
+// driver answers a poll of a page that stalled for a while with no result:
+// the next poll asks again.
 export async function waitFor(tab, what, fn, arg = null, seconds = 60) {
   const until = Date.now() + seconds * 1000;
   for (;;) {
-    const value = await tab.eval(fn, arg);
+    const value = await tab.eval(fn, arg).catch((e) => {
+      if (!/Could not parse script result/.test(e.message)) throw e;
+      return null;
+    });
     if (value) return value;
     if (Date.now() > until) throw new Error(`${what}: not within ${seconds} s`);
     await new Promise((resolve) => setTimeout(resolve, 50));

@@ -1,8 +1,11 @@
 // The page's own pieces that need no browser; the game behind the page is
 // the host's, checked with every shell's in tests/host.
 #include "app/web/web_game.h"
+#include "game/game.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace nuvalo::web {
 namespace {
@@ -61,6 +64,49 @@ TEST(WebInput, PagePositionsMapToTouchSides) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(touchSide(toFrame(c.x, c.y, c.width, c.height)), c.side) << c.x << "," << c.y;
+    }
+}
+
+// What a page's address opens: the run and its start, a record of other
+// rules all the same, and for anything unreadable the reason, never a run.
+TEST(WebLink, AddressesOpenTheirRunOrSayWhyNot) {
+    RunRecord run;
+    run.rules = kRulesVersion;
+    run.randomState = 0x8ECF2D5Cu;
+    run.changes = {{3, {true, false, 0, 0}}, {40, {}}};
+    run.ticks = 224;
+    run.score = 778;
+    RunRecord other = run;
+    other.rules = kRulesVersion + 1;
+    const std::string text = toBase64Url(encodeRun(run));
+    std::string damaged = text;
+    char& flipped = damaged[damaged.size() - 5]; // within the checksum
+    flipped = flipped == 'A' ? 'B' : 'A';
+    const std::string page = "https://example.org/nuvalo/";
+    const struct {
+        std::string link;
+        bool ok;
+        const RunRecord* run;
+        double startSeconds;
+        std::string reason;
+    } cases[] = {
+        {page + "#run=" + text, true, &run, 0.0, ""},
+        {page + "#seed=5&t=2.5&run=" + text, true, &run, 2.5, ""},
+        {page + "#run=" + toBase64Url(encodeRun(other)), true, &other, 0.0, ""},
+        {page + "#run=" + damaged, false, nullptr, 0.0, "damaged"},
+        {page + "#run=" + text + "=", false, nullptr, 0.0, "the link's record is not base64url"},
+        {page + "#t=3", false, nullptr, 0.0, "the link carries no run"},
+        {page, false, nullptr, 0.0, "the link carries no run"},
+    };
+    for (const auto& c : cases) {
+        const LinkedRun linked = runOfLink(c.link);
+        EXPECT_EQ(linked.ok, c.ok) << c.link;
+        EXPECT_EQ(linked.startSeconds, c.startSeconds) << c.link;
+        EXPECT_TRUE(linked.reason.starts_with(c.reason)) << linked.reason;
+        EXPECT_EQ(linked.reason.empty(), c.ok) << c.link;
+        if (c.run != nullptr) {
+            EXPECT_EQ(linked.run, *c.run) << c.link;
+        }
     }
 }
 
