@@ -258,10 +258,4 @@ ClipResult writeClip(const RunRecord& run, const ClipOptions& options, const std
     return result;
 }
 
-#ifdef NUVALO_CLIP_NO_GIF
-std::unique_ptr<GifWriter> makeGifWriter() {
-    return nullptr;
-}
-#endif
-
 } // namespace nuvalo::clip

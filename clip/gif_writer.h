@@ -2,7 +2,8 @@
 // The GIF files clips are written as: a global palette, a loop forever, then
 // images that each cover a rectangle of the screen, drawn over what was there
 // before, with no transparency. giflib writes them on Linux; on Windows the
-// Windows Imaging Component codes their pixels (gif_wic.cpp says why not more).
+// Windows Imaging Component codes their pixels (gif_wic.cpp says why not more);
+// in the browser omggif, shipped inside the page's script (gif_web.js).
 
 #include "render/gdi.h"
 
@@ -37,8 +38,7 @@ class GifWriter {
     virtual std::string error() const = 0;
 };
 
-// The system's writer; null in a build that has none (the browser build's
-// command-line tools).
+// The system's writer; null where there is none.
 std::unique_ptr<GifWriter> makeGifWriter();
 
 } // namespace nuvalo::clip

@@ -15,7 +15,8 @@ declare -A groups=(
     [lint]="clang-tidy-14 clang-format-14"
     [windows]="g++-mingw-w64-x86-64 libstb-dev wine wine64 xvfb xdotool x11-utils imagemagick nsis"
     # The browser build: Debian's emscripten (its own clang, binaryen and
-    # node), GoogleTest's sources to build for WebAssembly.
+    # node), GoogleTest's sources to build for WebAssembly, and npm (below)
+    # for the GIF encoder the page carries.
     [web]="cmake make emscripten libgtest-dev libstb-dev"
     # Its end-to-end tests in three engines: Chromium (playwright-core from
     # npm), Firefox ESR (puppeteer-core from npm) and WebKitGTK's WebDriver
@@ -39,8 +40,9 @@ for p in "${wanted[@]}"; do
         missing+=("$p")
     fi
 done
-# The test tooling comes from npm; a node without its npm gets Debian's.
-if [[ " $* " == *" web-test "* ]] && ! command -v npm >/dev/null; then
+# The page's GIF encoder and its test tooling come from npm; a node without
+# its npm gets Debian's.
+if [[ " $* " == *" web "* || " $* " == *" web-test "* ]] && ! command -v npm >/dev/null; then
     missing+=(npm)
 fi
 [[ ${#missing[@]} -eq 0 ]] && exit 0

@@ -1,5 +1,7 @@
-// Clips read back with giflib's own decoder: each frame, drawn over the ones
-// before it as the file says, must be the frame the game draws at that step.
+// Clips read back with giflib's own decoder (in the browser build, which has
+// no giflib, with the reader of the encoder it writes them with): each frame,
+// drawn over the ones before it as the file says, must be the frame the game
+// draws at that step.
 #include "app/sim/sim_script.h"
 #include "clip/clip.h"
 #include "clip/clip_file.h"
@@ -8,9 +10,14 @@
 #include "render/render.h"
 #include "tests/support/fixtures.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#else
 #include <gif_lib.h>
+#endif
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -41,6 +48,58 @@ struct Decoded {
 };
 
 // Every image drawn over the screen in turn; `each` sees the screen after it.
+#ifdef __EMSCRIPTEN__
+// `info`: the screen's width and height, and the loop count (-1: none).
+EM_JS(int, openGif, (const char* path, int* info), {
+    try {
+        var gif = new nuvaloOmggif.GifReader(FS.readFile(UTF8ToString(path)));
+        var loops = gif.loopCount();
+        HEAP32.set([ gif.width, gif.height, loops == null ? -1 : loops ], info >> 2);
+        Module.clipTestGif = gif;
+        return gif.numFrames();
+    } catch (error) {
+        err(error);
+        return -1;
+    }
+});
+// Draws image `i` over `screen` (in BGRA bytes: the game's pixels, with an
+// alpha on top); `info`: its rectangle and whether it has a transparent
+// colour. Its delay.
+EM_JS(int, drawGifImage, (int i, Pixel* screen, int* info), {
+    var gif = Module.clipTestGif;
+    var image = gif.frameInfo(i);
+    HEAP32.set([ image.x, image.y, image.width, image.height, image.transparent_index != null ],
+               info >> 2);
+    if (image.x + image.width <= gif.width && image.y + image.height <= gif.height) {
+        gif.decodeAndBlitFrameBGRA(i, HEAPU8.subarray(screen, screen + 4 * gif.width * gif.height));
+    }
+    return image.delay;
+});
+
+Decoded decodeGif(const std::string& path, int width, int height,
+                  const std::function<void(int image, const std::vector<Pixel>& screen)>& each) {
+    Decoded decoded;
+    std::array<int, 5> info{};
+    decoded.images = openGif(path.c_str(), info.data());
+    if (decoded.images < 0) {
+        ADD_FAILURE() << "omggif cannot read " << path;
+        return decoded;
+    }
+    EXPECT_EQ(info[0], width);
+    EXPECT_EQ(info[1], height);
+    decoded.loopsForever = info[2] == 0;
+    std::vector<Pixel> screen(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int i = 0; i < decoded.images; ++i) {
+        decoded.delays.push_back(drawGifImage(i, screen.data(), info.data()));
+        EXPECT_TRUE(info[0] + info[2] <= width && info[1] + info[3] <= height && info[4] == 0);
+        for (Pixel& pixel : screen) {
+            pixel &= 0xFFFFFF; // an opaque alpha
+        }
+        each(i, screen);
+    }
+    return decoded;
+}
+#else
 Decoded decodeGif(const std::string& path, int width, int height,
                   const std::function<void(int image, const std::vector<Pixel>& screen)>& each) {
     Decoded decoded;
@@ -84,6 +143,7 @@ Decoded decodeGif(const std::string& path, int width, int height,
     DGifCloseFile(gif, &error);
     return decoded;
 }
+#endif
 
 class Clip : public InTempDir {};
 

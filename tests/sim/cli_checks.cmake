@@ -59,16 +59,12 @@ expect_run(2 ARGS --replay missing.nuvrun ERROR_HAS "cannot open missing.nuvrun"
 
 # Clips: a stretch of a kept run as a GIF after the verdict line alone; a
 # stretch the run lacks is told and nothing is written.
-if(CLIPS)
-    expect_run(0 ARGS --replay kept/1.nuvrun --gif clip.gif --from 1 --to 1.2 --fps 25 --scale 2
-               OUTPUT_HAS "^{\"verified\":true,[^\n]*}\n$")
-    file(READ "${WORKDIR}/clip.gif" head LIMIT 6 HEX)
-    expect_run(2 ARGS --replay kept/1.nuvrun --gif late.gif --from 99 ERROR_HAS "past the run's end")
-    if(NOT head STREQUAL "474946383961" OR EXISTS "${WORKDIR}/late.gif") # GIF89a
-        message(FATAL_ERROR "nuvalo-sim --gif: '${head}' written, or a file for a stretch the run lacks")
-    endif()
-else()
-    expect_run(2 ARGS --replay kept/1.nuvrun --gif clip.gif ERROR_HAS "makes no GIF clips")
+expect_run(0 ARGS --replay kept/1.nuvrun --gif clip.gif --from 1 --to 1.2 --fps 25 --scale 2
+           OUTPUT_HAS "^{\"verified\":true,[^\n]*}\n$")
+file(READ "${WORKDIR}/clip.gif" head LIMIT 6 HEX)
+expect_run(2 ARGS --replay kept/1.nuvrun --gif late.gif --from 99 ERROR_HAS "past the run's end")
+if(NOT head STREQUAL "474946383961" OR EXISTS "${WORKDIR}/late.gif") # GIF89a
+    message(FATAL_ERROR "nuvalo-sim --gif: '${head}' written, or a file for a stretch the run lacks")
 endif()
 expect_run(2 ARGS --replay kept/1.nuvrun --gif clip.gif --fps 30 ERROR_HAS "--fps is 50 or 25")
 expect_run(2 ARGS --replay kept/1.nuvrun --from 3 ERROR_HAS "--gif OUT is missing for --from")
