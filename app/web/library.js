@@ -57,7 +57,23 @@ mergeInto(LibraryManager.library, {
     NuvaloPage.offer(offers);
   },
 
-  nuvalo_page_watch: function (watching, position, length, playing, speed, atEnd, verified, verdict) {
-    NuvaloPage.watchChanged(watching, position, length, playing, speed, atEnd, verified, verdict);
+  nuvalo_page_watch: function (watching, position, length, playing, speed, atEnd, verified, verdict,
+                              clipFrom, clipTo) {
+    NuvaloPage.watchChanged(watching, position, length, playing, speed, atEnd, verified, verdict,
+                            clipFrom, clipTo);
+  },
+
+  nuvalo_page_clip_wanted: function () {
+    NuvaloPage.clipWanted();
+  },
+
+  // The clip's bytes leave the memory file system at once: a page that
+  // makes many clips keeps none of them there.
+  nuvalo_page_clip_made__deps: ['$FS'],
+  nuvalo_page_clip_made: function (path) {
+    var name = UTF8ToString(path);
+    var bytes = FS.readFile(name);
+    FS.unlink(name);
+    NuvaloPage.clipMade(bytes);
   },
 });

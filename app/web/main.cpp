@@ -5,6 +5,7 @@
 // the profile's one-game lock: only playing takes it.
 
 #include "app/web/web_game.h"
+#include "clip/clip.h"
 #include "game/cues.h"
 #include "game/game.h"
 #include "host/frame_scale.h"
@@ -20,6 +21,7 @@
 #include <ctime>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,7 +46,12 @@ void nuvalo_page_menu(int offers);
 // The watch as it stands, or (watching 0) that it stopped. `verdict` stays
 // valid while the watch lasts.
 void nuvalo_page_watch(int watching, double position, double length, int playing, int speed,
-                       int atEnd, int verified, const char* verdict);
+                       int atEnd, int verified, const char* verdict, double clipFrom,
+                       double clipTo);
+// The watcher asked for a clip: the page says so, then calls nuvalo_clip_make.
+void nuvalo_page_clip_wanted();
+// A clip written to `path`: the page takes its bytes and removes the file.
+void nuvalo_page_clip_made(const char* path);
 }
 
 namespace {
@@ -91,13 +98,30 @@ class Page final : public nuvalo::Shell {
     // Called at every step while a watch plays: numbers and a pointer only.
     void watchChanged(const nuvalo::WatchStatus* status) override {
         if (status == nullptr) {
-            nuvalo_page_watch(0, 0, 0, 0, nuvalo::kNormalSpeed, 0, 0, "");
+            nuvalo_page_watch(0, 0, 0, 0, nuvalo::kNormalSpeed, 0, 0, "", 0, 0);
             return;
         }
         nuvalo_page_watch(1, status->position, status->length, status->playing ? 1 : 0,
                           status->speed, status->atEnd ? 1 : 0, status->verified ? 1 : 0,
-                          status->verdict.c_str());
+                          status->verdict.c_str(), status->clipFrom, status->clipTo);
     }
+    // Making a clip holds the page for a second or two: the page first says
+    // so, and only once that shows does it make the clip asked for here.
+    void clipWanted(const nuvalo::RunRecord& run, std::uint32_t from, std::uint32_t to) override {
+        const bool told = clip.has_value();
+        clip = Clip{run, from, to};
+        if (!told) {
+            nuvalo_page_clip_wanted();
+        }
+    }
+
+    struct Clip {
+        nuvalo::RunRecord run;
+        std::uint32_t from = 0;
+        std::uint32_t to = 0;
+    };
+    // The clip asked for and not yet made.
+    std::optional<Clip> clip;
 
     // The result on the screen has a record the page may share.
     bool resultRecorded = false;
@@ -349,6 +373,52 @@ EMSCRIPTEN_KEEPALIVE void nuvalo_watch_step(int direction) {
         host.watchStep(direction);
         settle();
     }
+}
+
+// Marks where the clip starts (0) or ends (1): here.
+EMSCRIPTEN_KEEPALIVE void nuvalo_watch_mark_clip(int end) {
+    if (accepting() && host.watching()) {
+        host.watchMarkClip(end != 0);
+        settle();
+    }
+}
+
+// Asks for a clip of the stretch marked, as the G key does.
+EMSCRIPTEN_KEEPALIVE void nuvalo_watch_clip() {
+    if (accepting() && host.watching()) {
+        host.watchClip();
+        settle();
+    }
+}
+
+// Makes the clip asked for, `fps` frames a second at `scale`: "" once the
+// page has its bytes, else why there is none.
+EMSCRIPTEN_KEEPALIVE const char* nuvalo_clip_make(int fps, int scale) {
+    static std::string reason;
+    if (!page.clip) {
+        reason = "no clip was asked for";
+        return reason.c_str();
+    }
+    const Page::Clip wanted = std::move(*page.clip);
+    page.clip.reset();
+    const std::unique_ptr<nuvalo::clip::GifWriter> writer = nuvalo::clip::makeGifWriter();
+    constexpr double kSteps = nuvalo::clip::kStepsPerSecond;
+    // In the page's own memory file system, only until the page has read it.
+    constexpr char kPath[] = "/clip.gif";
+    const nuvalo::clip::ClipResult made =
+        nuvalo::clip::writeClip(wanted.run,
+                                {.fromSeconds = wanted.from / kSteps,
+                                 .toSeconds = wanted.to / kSteps,
+                                 .fps = fps,
+                                 .scale = scale},
+                                kPath, *writer);
+    if (made.ok) {
+        reason.clear();
+        nuvalo_page_clip_made(kPath);
+    } else {
+        reason = made.reason.empty() ? "the clip could not be written" : made.reason;
+    }
+    return reason.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE const char* nuvalo_watch_speed_name(int speed) {

@@ -1,7 +1,7 @@
 // The page around the game: the canvas and its scale, the keyboard, mouse and
 // touch, the tick's timer, Web Audio for the cues, storage for save.dat and
 // the runs kept, sharing a run's link, the controls of a run watched from a
-// link, and the one-game-per-profile lock. Appended to the game's module
+// link and the GIF clips made of it, and the one-game-per-profile lock. Appended to the game's module
 // script, so Module and its heap are in reach; the game itself is in the wasm.
 var NuvaloPage = (function () {
   'use strict';
@@ -10,7 +10,13 @@ var NuvaloPage = (function () {
   var RUN_KEYS = {last: 'nuvalo/last.nuvrun', best: 'nuvalo/best.nuvrun'};
   var LOCK_NAME = 'nuvalo';
   var KEYS = {ArrowLeft: 37, Left: 37, ArrowRight: 39, Right: 39, ArrowUp: 38, Up: 38, ArrowDown: 40,
-              Down: 40, ' ': 32, Spacebar: 32, Space: 32, Escape: 27, Esc: 27};
+              Down: 40, ' ': 32, Spacebar: 32, Space: 32, Escape: 27, Esc: 27,
+              // A watch's clip, by where the key is, whatever the layout.
+              KeyI: 73, KeyO: 79, KeyG: 71};
+  var CLIP_NAME = 'nuvalo-clip.gif';
+  // Half a seek bar's thumb: its track's ends, where the clip's stretch is
+  // drawn under it.
+  var THUMB_HALF = 8;
   var NOTICE = '\u591a\u91cd\u8d77\u52d5\u3092\u78ba\u8a8d\u3057\u307e\u3057\u305f';
 
   var canvas, context, status, image = null, imageAt = 0, el = {};
@@ -31,8 +37,11 @@ var NuvaloPage = (function () {
   var runs = {last: null, best: null}, offers = 0;
   // The watch as the controls show it; -1 forces the next status through.
   var watch = {on: false, position: -1, length: -1, playing: -1, speed: -1, atEnd: -1, verified: 0,
-               verdict: ''};
+               verdict: '', clipFrom: -1, clipTo: -1};
   var seeking = false;
+  // A clip's frames a second and scale as chosen; a clip asked for and not
+  // yet made.
+  var clip = {fps: 50, scale: 1, wanted: false};
 
   // Ticks taken in the page: how late each came and how long its tick,
   // paint and upload took, in ms. Fixed rings, nothing allocated per tick.
@@ -554,7 +563,7 @@ var NuvaloPage = (function () {
   }
 
   function forgetWatch() {
-    watch.position = watch.length = watch.playing = watch.speed = watch.atEnd = -1;
+    watch.position = watch.length = watch.playing = watch.speed = watch.atEnd = watch.clipFrom = watch.clipTo = -1;
     watch.on = false;
   }
 
@@ -565,7 +574,7 @@ var NuvaloPage = (function () {
 
   // The host tells every change of the watch, each step while it plays:
   // only what changed reaches the page's elements.
-  function watchChanged(on, position, length, isPlaying, speed, atEnd, verified, verdict) {
+  function watchChanged(on, position, length, isPlaying, speed, atEnd, verified, verdict, clipFrom, clipTo) {
     if (!on) {
       if (watch.on) watchStopped();
       return;
@@ -604,6 +613,86 @@ var NuvaloPage = (function () {
       watch.atEnd = atEnd;
       el.verdict.classList.toggle('shown', atEnd !== 0);
     }
+    if (timeChanged || clipFrom !== watch.clipFrom || clipTo !== watch.clipTo) {
+      watch.clipFrom = clipFrom;
+      watch.clipTo = clipTo;
+      showStretch();
+    }
+  }
+
+  // The clip's stretch as a band under the seek bar's track, and in words
+  // on the button that makes it.
+  function showStretch() {
+    var n = Math.max(watch.length, 1), from = watch.clipFrom / n, to = watch.clipTo / n;
+    var along = function (f) { return 'calc(' + THUMB_HALF + 'px + (100% - ' + 2 * THUMB_HALF + 'px) * ' + f + ')'; };
+    el.clipBand.style.left = along(from);
+    el.clipBand.style.width = along(to - from).replace(THUMB_HALF + 'px + ', '');
+    var words = 'Make a GIF of ' + seconds(watch.clipFrom) + ' s to ' + seconds(watch.clipTo) + ' s';
+    el.clipMake.title = words + ' (G)';
+    el.clipMake.setAttribute('aria-label', words);
+  }
+
+  // Making a clip holds the page for a second or two: the words go up and
+  // show before it starts.
+  function clipWanted() {
+    if (clip.wanted) return;
+    clip.wanted = true;
+    say('Making the clip\u2026', 'en', true);
+    var make = function () {
+      if (!clip.wanted) return;
+      clip.wanted = false;
+      var reason = UTF8ToString(Module._nuvalo_clip_make(clip.fps, clip.scale));
+      if (reason !== '') say('No clip: ' + reason, 'en', true, true);
+    };
+    requestAnimationFrame(function () { setTimeout(make, 0); });
+    // A page out of sight paints nothing, and runs no animation frame.
+    setTimeout(make, 250);
+  }
+
+  // The clip made, as a download, and to the system's share sheet where it
+  // takes files: from a button, as sharing needs the player's own tap.
+  function clipMade(bytes) {
+    var blob = new Blob([bytes], {type: 'image/gif'});
+    var url = URL.createObjectURL(blob);
+    var link = document.createElement('a');
+    link.href = url;
+    link.download = CLIP_NAME;
+    link.hidden = true;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    // Long enough for any browser to have saved it.
+    setTimeout(function () { URL.revokeObjectURL(url); }, 60000);
+    var file = null;
+    try {
+      file = new File([blob], CLIP_NAME, {type: 'image/gif'});
+    } catch (e) {}
+    var shareable = false;
+    try {
+      shareable = !!(file && navigator.share && navigator.canShare && navigator.canShare({files: [file]}));
+    } catch (e) {}
+    say('Clip saved as ' + CLIP_NAME + ' (' + Math.ceil(bytes.length / 1024) + ' KB)', 'en', true, true);
+    if (!shareable) {
+      noticeTimer = setTimeout(dismiss, 6000);
+      return;
+    }
+    var button = document.createElement('button');
+    button.type = 'button';
+    button.id = 'share-clip';
+    button.className = 'tool';
+    button.textContent = 'Share';
+    button.addEventListener('click', function () {
+      var shared;
+      try {
+        shared = Promise.resolve(navigator.share({files: [file]}));
+      } catch (e) {
+        shared = Promise.reject(e);
+      }
+      shared.then(dismiss, function (e) {
+        if (!e || e.name !== 'AbortError') say('The clip could not be shared: ' + (e && e.message || e), 'en', true, true);
+      });
+    });
+    status.appendChild(button);
   }
 
   // Back to the game: the address no longer names the run, and the page
@@ -635,6 +724,8 @@ var NuvaloPage = (function () {
     // The browser's own shortcuts stay its own; a release always counts, or
     // an arrow let go with Ctrl held would stay held.
     if (!vk || (down && (event.ctrlKey || event.altKey || event.metaKey))) return;
+    // The clip's letters are a watch's alone; typing stays the browser's.
+    if (vk > 64 && !watch.on) return;
     // Space and the arrows would scroll the page.
     event.preventDefault();
     // Escape that leaves full screen is the browser's, not a quit (and the
@@ -778,6 +869,17 @@ var NuvaloPage = (function () {
     el.stepBack.addEventListener('click', function () { Module._nuvalo_watch_step(-1); });
     el.stepForward.addEventListener('click', function () { Module._nuvalo_watch_step(1); });
     el.leave.addEventListener('click', function () { Module._nuvalo_watch_stop(); });
+    el.clipStart.addEventListener('click', function () { Module._nuvalo_watch_mark_clip(0); });
+    el.clipEnd.addEventListener('click', function () { Module._nuvalo_watch_mark_clip(1); });
+    el.clipFps.addEventListener('click', function () {
+      clip.fps = clip.fps === 50 ? 25 : 50;
+      el.clipFps.textContent = clip.fps + ' fps';
+    });
+    el.clipScale.addEventListener('click', function () {
+      clip.scale = 3 - clip.scale;
+      el.clipScale.textContent = clip.scale + 'x size';
+    });
+    el.clipMake.addEventListener('click', function () { Module._nuvalo_watch_clip(); });
     el.seek.addEventListener('input', function () { Module._nuvalo_watch_seek(Number(el.seek.value)); });
     el.seek.addEventListener('pointerdown', function () { seeking = true; });
     el.seek.addEventListener('change', function () {
@@ -879,6 +981,12 @@ var NuvaloPage = (function () {
     el.stepBack = document.getElementById('step-back');
     el.stepForward = document.getElementById('step-forward');
     el.time = document.getElementById('time').firstChild;
+    el.clipStart = document.getElementById('clip-start');
+    el.clipEnd = document.getElementById('clip-end');
+    el.clipFps = document.getElementById('clip-fps');
+    el.clipScale = document.getElementById('clip-scale');
+    el.clipMake = document.getElementById('clip-make');
+    el.clipBand = document.getElementById('clip-band');
     runs.last = storeRead(RUN_KEYS.last) || null;
     runs.best = storeRead(RUN_KEYS.best) || null;
     drawLabel(controls.start.querySelector('canvas'), 0, [238, 238, 238], 2);
@@ -916,7 +1024,8 @@ var NuvaloPage = (function () {
   return {
     wakeAfter: wakeAfter, sleep: sleep, present: present, playCue: playCue, gameEnded: gameEnded,
     setDefaultSound: setDefaultSound, storeRead: storeRead, storeWrite: storeWrite, runKept: runKept,
-    offer: offer, watchChanged: watchChanged, storeText: null, timing: timing, watch: watch,
+    offer: offer, watchChanged: watchChanged, clipWanted: clipWanted, clipMade: clipMade, storeText: null,
+    timing: timing, watch: watch,
     layout: function () { layout(); },
   };
 })();

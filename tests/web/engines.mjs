@@ -14,6 +14,7 @@ import {after, afterEach, before, test} from 'node:test';
 import assert from 'node:assert/strict';
 import {chromium} from 'playwright-core';
 import puppeteer from 'puppeteer-core';
+import omggif from 'omggif';
 import {differingPixels, goldenDir, instrumentedSite, probe, quantile, readPng, ready, serve, shots, simulate,
         site, ticksPass, waitFor} from './support.mjs';
 
@@ -272,13 +273,14 @@ const clickOn = async (tab, selector) => {
 const status = (tab) => tab.eval(() => document.getElementById('status').textContent);
 const watching = (tab) => tab.eval(() => ({...NuvaloPage.watch}));
 const kept = (tab) => tab.eval(() => ['save.dat', 'best.nuvrun', 'last.nuvrun'].map((k) => localStorage.getItem('nuvalo/' + k)));
-// A digest of the frame on the canvas, to tell frames apart.
-const frameDigest = (tab) => tab.eval(() => {
-  const d = document.getElementById('frame').getContext('2d').getImageData(0, 0, 600, 450).data;
+// A digest of a 600 x 450 RGBA frame, and of the one on the canvas, to tell frames apart.
+const digest = (d) => {
   let h = 0;
   for (let i = 0; i < d.length; i += 4) h = Math.imul(h, 31) + (d[i] << 16 | d[i + 1] << 8 | d[i + 2]) | 0;
   return h;
-});
+};
+const frameDigest = (tab) => tab.eval((hash) => (0, eval)(hash)(
+  document.getElementById('frame').getContext('2d').getImageData(0, 0, 600, 450).data), String(digest));
 
 // A short first run, then a better one, when no key is held: the same runs
 // in every engine and in nuvalo-sim, however many ticks a busy machine drops.
@@ -481,6 +483,50 @@ if (measureAt < 0) {
     await waitFor(watcher, 'paused at 2x, at rest', () => NuvaloPage.watch.playing === 0 && NuvaloPage.watch.speed === 2 &&
                   Module._nuvalo_asleep() === 1);
     assert.deepEqual(await kept(watcher), before, 'watching kept nothing');
+
+    // A clip of 1 s to 1.4 s at 25 frames a second, marked by button and by
+    // key: its download, decoded here, holds the frames the watch shows at
+    // steps 52, 54, ... 70. A stretch left empty at the run's end says why
+    // and offers nothing.
+    await watcher.eval(() => {
+      window.clips = [];
+      HTMLAnchorElement.prototype.click = function () {
+        clips.push({name: this.download, href: this.href, said: document.getElementById('status').textContent});
+      };
+    });
+    await seek(50);
+    await clickOn(watcher, '#clip-start');
+    await seek(70);
+    await press(watcher, 'o');
+    await waitFor(watcher, 'the stretch marked', () => NuvaloPage.watch.clipFrom === 50 && NuvaloPage.watch.clipTo === 70);
+    await clickOn(watcher, '#clip-fps');
+    assert.equal(await watcher.eval(() => document.getElementById('clip-fps').textContent), '25 fps');
+    await clickOn(watcher, '#clip-make');
+    await waitFor(watcher, 'the clip offered', () => /^Clip saved/.test(document.getElementById('status').textContent));
+    const [{name, href, said}] = await watcher.eval(() => clips);
+    assert.deepEqual([name, said], ['nuvalo-clip.gif', 'Making the clip\u2026']);
+    const gif = new omggif.GifReader(Buffer.from(await watcher.eval(async (url) => {
+      const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
+      let s = '';
+      for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+      return btoa(s);
+    }, href), 'base64'));
+    assert.deepEqual([gif.width, gif.height, gif.numFrames()], [600, 450, 10]);
+    const pixels = new Uint8Array(600 * 450 * 4), digests = new Set();
+    for (let k = 0; k < 10; k++) {
+      assert.equal(gif.frameInfo(k).delay, 4, `frame ${k}: 1/25 s`);
+      gif.decodeAndBlitFrameRGBA(k, pixels);
+      await seek(52 + 2 * k);
+      digests.add(digest(pixels));
+      assert.equal(digest(pixels), await frameDigest(watcher), `frame ${k}: the watch's at step ${52 + 2 * k}`);
+    }
+    assert.ok(digests.size > 1, 'the stretch moves');
+    await seek(length);
+    await clickOn(watcher, '#clip-start');
+    await clickOn(watcher, '#clip-make');
+    await waitFor(watcher, 'the reason', () => /^No clip: the stretch .* is empty$/.test(document.getElementById('status').textContent));
+    assert.equal(await watcher.eval(() => clips.length), 1, 'nothing more offered');
+    await press(watcher, 'ArrowUp'); // the notice goes
     await clickOn(watcher, '#leave');
     await waitFor(watcher, 'the notice: the other tab has the game', () => Module._nuvalo_probe(0) === -1 &&
                   document.getElementById('status').textContent === '多重起動を確認しました');
