@@ -974,19 +974,13 @@ var NuvaloPage = (function () {
     ['stage', 'help', 'watch', 'verdict', 'seek', 'play', 'speed', 'leave'].forEach(function (id) {
       el[id] = document.getElementById(id);
     });
-    el.full = document.getElementById('fullscreen');
-    el.fullSlot = document.getElementById('fullscreen-slot');
-    el.shareRun = document.getElementById('share-run');
-    el.shareBest = document.getElementById('share-best');
-    el.stepBack = document.getElementById('step-back');
-    el.stepForward = document.getElementById('step-forward');
+    // The rest by their ids, named as the code uses them.
+    [['full', 'fullscreen'], ['fullSlot', 'fullscreen-slot'], ['shareRun', 'share-run'],
+     ['shareBest', 'share-best'], ['stepBack', 'step-back'], ['stepForward', 'step-forward'],
+     ['clipStart', 'clip-start'], ['clipEnd', 'clip-end'], ['clipFps', 'clip-fps'],
+     ['clipScale', 'clip-scale'], ['clipMake', 'clip-make'], ['clipBand', 'clip-band']
+    ].forEach(function (pair) { el[pair[0]] = document.getElementById(pair[1]); });
     el.time = document.getElementById('time').firstChild;
-    el.clipStart = document.getElementById('clip-start');
-    el.clipEnd = document.getElementById('clip-end');
-    el.clipFps = document.getElementById('clip-fps');
-    el.clipScale = document.getElementById('clip-scale');
-    el.clipMake = document.getElementById('clip-make');
-    el.clipBand = document.getElementById('clip-band');
     runs.last = storeRead(RUN_KEYS.last) || null;
     runs.best = storeRead(RUN_KEYS.best) || null;
     drawLabel(controls.start.querySelector('canvas'), 0, [238, 238, 238], 2);
